@@ -1,0 +1,90 @@
+#pragma once
+// What the portable core needs from the system it runs on: windows, painting,
+// the cursor, the message box, dialogs, host-string memory and the INI file.
+// The Win32 layer implements it for the real plug-in; the headless layer for
+// Linux builds and tests.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Bitmap.h"
+
+namespace kyt {
+
+class TTkytForm;
+
+constexpr int32_t kCursorDefault = 0;
+constexpr int32_t kCursorHourglass = -11;
+
+// The system window that shows one DCR window.
+class IWindowPeer {
+ public:
+  virtual ~IWindowPeer() = default;
+  // Position relative to the parent, at the top of the z-order, shown.
+  virtual void SetBounds(int32_t x, int32_t y, int32_t width, int32_t height) = 0;
+  virtual void SetSize(int32_t width, int32_t height) = 0;
+  virtual Rect Bounds() const = 0;
+  virtual bool Visible() const = 0;
+  // Paints the window with its child controls into the device context `dc` at (0, 0).
+  virtual void PaintTo(uintptr_t dc) = 0;
+  // The frame's picture changed: repaint and update the scroll ranges.
+  virtual void PictureChanged() = 0;
+  virtual uintptr_t Handle() const = 0;
+};
+
+// One action's properties dialog, as the editor fills it.
+struct EditDialog {
+  std::string FormClass;              // TEditForm1, TEditForm5KL, TEditForm2FL, TEditForm2RC
+  std::string Caption;                // form caption
+  std::string CommandBox;             // caption of the command box
+  std::string CommandLabel;           // action description
+  std::vector<std::string> Panels;    // panel captions, one per field (empty: keep the form's own)
+  std::vector<std::string> Fields;    // field texts, in slot order; rewritten by the dialog
+};
+
+constexpr int32_t kModalOk = 1;
+constexpr int32_t kModalCancel = 2;
+
+class IPlatform {
+ public:
+  virtual ~IPlatform() = default;
+
+  virtual void SetCursor(int32_t cursor) = 0;
+  // Modal message box with an OK button; the text is code page 1251.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Handles the pending window messages of this thread (used by training).
+  virtual void ProcessMessages() = 0;
+
+  // Host-string memory: GlobalAlloc(GMEM_FIXED) / GlobalFree on Windows.
+  virtual char* AllocHostString(size_t bytes) = 0;
+  virtual void FreeHostString(char* text) = 0;
+
+  // Full path of the library's own module.
+  virtual std::string ModulePath() = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Profile-string rules; nullopt when the file, section or key is absent.
+  virtual std::optional<std::string> ReadProfileString(const std::string& file, const std::string& section,
+                                                       const std::string& key) = 0;
+
+  // Client rectangle of a foreign (host) window; false when it is no window.
+  virtual bool GetClientRect(uint32_t window, Rect& rect) = 0;
+  // Creates the system window of a DCR window as a child of `parent`; raises kyt::Error on failure.
+  virtual std::unique_ptr<IWindowPeer> CreateDcrWindow(TTkytForm& form, uint32_t parent) = 0;
+  // Hints of the plug-in's windows are shown without a drop shadow from now on.
+  virtual void UseHintWindowWithoutShadow() = 0;
+
+  // Draws a Windows metafile (wmf, emf) into `out`; false when this platform cannot draw metafiles.
+  virtual bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) = 0;
+
+  // Shows an action's properties dialog modally; returns the modal result.
+  virtual int32_t ShowEditDialog(EditDialog& dialog) = 0;
+  virtual void ShowAboutBox() = 0;
+};
+
+// The platform in use: the one installed with SetPlatform, else the headless one.
+IPlatform& Platform();
+void SetPlatform(IPlatform* platform);
+
+}  // namespace kyt

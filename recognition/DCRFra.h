@@ -1,0 +1,85 @@
+#pragma once
+// TDCRFrame: the panel inside every DCR window. It holds the picture, the three
+// recognition parameters and the results of the last segmentation, and turns
+// the picture into text (RecognizeText).
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/Bitmap.h"
+
+namespace kyt {
+
+class TBackProp;
+
+struct TPoint {
+  int32_t X = 0;
+  int32_t Y = 0;
+  bool operator==(const TPoint&) const = default;
+};
+
+struct TChar {
+  std::vector<TPoint> Pixels;  // relative to the word's box, from 1
+  TPoint TopLeft;
+  TPoint BottomRight;
+  bool Skipped = false;
+};
+
+struct TWord {
+  int32_t Left = 0;   // first picture column, inclusive
+  int32_t Right = 0;  // last picture column, inclusive
+  std::vector<TChar> Chars;
+};
+
+struct TLine {
+  int32_t Top = 0;     // first picture row, inclusive
+  int32_t Bottom = 0;  // last picture row, inclusive
+  std::vector<TWord> Words;
+};
+
+using TLines = std::vector<TLine>;
+using TImageArray = std::vector<std::vector<uint8_t>>;  // [x][y]: 1 ink, 0 background
+using TPixelLabels = std::vector<int32_t>;
+
+constexpr int32_t kNoLabel = 2147483647;
+
+class TDCRFrame {
+ public:
+  // Design values of the frame's layout.
+  static constexpr int32_t kDesignWidth = 341;
+  static constexpr int32_t kDesignHeight = 267;
+  static constexpr int32_t kTitleHeight = 25;  // pnlTitle
+  static constexpr const char* kTitleCaption = "\xC8\xE7\xEE\xE1\xF0\xE0\xE6\xE5\xED\xE8\xE5 \xF1 \xF2\xE5\xEA\xF1\xF2\xEE\xEC";  // "Изображение с текстом" (cp1251)
+  static constexpr Color kTitleColor = 0xF0FBFF;  // clCream
+  static constexpr Color kTitleFontColor = 10321; // red 81, green 40, blue 0
+
+  // The Image control's picture bitmap; the control is always as large as it.
+  Bitmap Picture;
+  TImageArray ImageArray;
+  TLines Lines;
+  std::string ResultText;
+  int32_t BWThreshold = 196;
+  int32_t NoiseThreshold = 10;
+  int32_t SpaceWidth = 22;
+
+  // Client size of the frame (it fills its window's client area).
+  int32_t ClientWidth = kDesignWidth;
+  int32_t ClientHeight = kDesignHeight;
+
+  // Called after the picture changed (load, clear), so that a window can repaint.
+  std::function<void()> OnPictureChanged;
+
+  void SetUp();
+  void ClearPicture();
+  // Puts a loaded picture into the frame: ClearPicture, resize, draw at (0, 0).
+  void AssignPicture(const Bitmap& picture);
+
+  void Binarize();
+  void FindLines();
+  void FindWords();
+  void FindChars();
+  void RecognizeText(TBackProp& network);
+};
+
+}  // namespace kyt

@@ -1,0 +1,22 @@
+#pragma once
+// Glyph normalisation: crop a glyph bitmap to its ink and scale it, keeping its
+// aspect ratio, into a grid of the network's size anchored at the top left.
+#include <cstdint>
+
+#include "core/Bitmap.h"
+
+namespace kyt {
+
+struct GlyphRect {
+  int32_t Width = 0;   // destination rectangle from (0, 0)
+  int32_t Height = 0;
+};
+
+// The destination rectangle for an ink box of bw x bh in a grid of gw x gh,
+// computed in extended precision as the recognition has always done.
+GlyphRect GlyphDestination(int32_t bw, int32_t bh, int32_t gw, int32_t gh);
+
+// Returns a new gridWidth x gridHeight black-and-white bitmap.
+Bitmap NormalizeGlyph(const Bitmap& glyph, int32_t gridWidth, int32_t gridHeight);
+
+}  // namespace kyt
