@@ -1,6 +1,7 @@
 #pragma once
 // A 24-bit picture held as one 32-bit value per pixel, 0x00BBGGRR (red in the
 // low byte), x the column and y the row, both from 0 at the top left.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
