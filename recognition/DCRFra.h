@@ -76,10 +76,16 @@ class TDCRFrame {
   void AssignPicture(const Bitmap& picture);
 
   void Binarize();
+  // Luminance of a picture colour as binarisation computes it.
+  static double Luminance(Color color);
   void FindLines();
   void FindWords();
   void FindChars();
   void RecognizeText(TBackProp& network);
+
+ private:
+  void BlankPicture();
+  void PictureChanged();
 };
 
 }  // namespace kyt
