@@ -1,0 +1,169 @@
+// Glyph extraction: 8-connected groups of ink within each word, with nested
+// pieces merged and small pieces marked as noise.
+#include "recognition/FindChars.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/Error.h"
+
+namespace kyt {
+
+namespace labels {
+
+void ResolveEquivalences(TPixelLabels& equivalence) {
+  const int32_t count = int32_t(equivalence.size());
+  for (int32_t label : equivalence) {
+    if (label < 0 || label >= count)
+      throw Error("Invalid label " + std::to_string(label) + " in a table of " + std::to_string(count));
+  }
+  // seen[l] == walk + 1 when label l was passed during the walk for entry `walk`.
+  std::vector<int32_t> seen(equivalence.size(), 0);
+  for (int32_t b = 0; b < count; ++b) {
+    int32_t current = equivalence[size_t(b)];
+    for (;;) {
+      const int32_t next = equivalence[size_t(current)];
+      if (next == current) break;  // a root
+      if (seen[size_t(current)] == b + 1) {
+        equivalence[size_t(current)] = current;  // met twice: a cycle, broken here
+        break;
+      }
+      seen[size_t(current)] = b + 1;
+      current = next;
+    }
+    equivalence[size_t(b)] = current;
+  }
+}
+
+int32_t RenumberEquivalences(TPixelLabels& equivalence) {
+  TPixelLabels renumbered(equivalence.size(), kNoLabel);
+  int32_t glyphs = 0;
+  for (int32_t& entry : equivalence) {
+    int32_t& number = renumbered[size_t(entry)];
+    if (number == kNoLabel) number = glyphs++;
+    entry = number;
+  }
+  return glyphs;
+}
+
+}  // namespace labels
+
+namespace {
+
+// Provisional labels of one word. The label image has a left border column
+// and a top and bottom border row, all without label; column i and row j
+// (from 1) stand for picture column left + i - 1 and row top + j - 1.
+// Neighbours already scanned are looked at in the order above, above-left,
+// left, below-left. A labelled neighbour met after the first has only its own
+// entry overwritten, so an earlier link of that entry can be lost.
+void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t wordWidth, int32_t lineHeight,
+               TPixelLabels& labelImage, TPixelLabels& equivalence) {
+  const size_t stride = size_t(lineHeight) + 2;
+  labelImage.assign((size_t(wordWidth) + 1) * stride, kNoLabel);
+  equivalence.clear();
+  int32_t counter = 0;
+  for (int32_t i = 1; i <= wordWidth; ++i) {
+    const std::vector<uint8_t>& column = image[size_t(left + i - 1)];
+    int32_t* cell = labelImage.data() + size_t(i) * stride;
+    const int32_t* before = cell - stride;
+    for (int32_t j = 1; j <= lineHeight; ++j) {
+      if (column[size_t(top + j - 1)] != 1) {
+        cell[j] = kNoLabel;
+        continue;
+      }
+      const int32_t neighbours[4] = {cell[j - 1], before[j - 1], before[j], before[j + 1]};
+      int32_t current = kNoLabel;
+      for (int32_t n : neighbours) {
+        if (n == kNoLabel) continue;
+        if (current == kNoLabel) {
+          current = equivalence[size_t(n)];
+          cell[j] = current;
+        } else {
+          equivalence[size_t(n)] = current;
+        }
+      }
+      if (current == kNoLabel) {
+        cell[j] = counter;
+        equivalence.push_back(counter);
+        ++counter;
+      }
+    }
+  }
+}
+
+void CollectPixels(const TPixelLabels& labelImage, const TPixelLabels& glyphOf, int32_t wordWidth,
+                   int32_t lineHeight, std::vector<TChar>& chars) {
+  const size_t stride = size_t(lineHeight) + 2;
+  for (int32_t i = 1; i <= wordWidth; ++i) {
+    const int32_t* cell = labelImage.data() + size_t(i) * stride;
+    for (int32_t j = 1; j <= lineHeight; ++j) {
+      if (cell[j] == kNoLabel) continue;
+      TChar& glyph = chars[size_t(glyphOf[size_t(cell[j])])];
+      glyph.Pixels.push_back(TPoint{i, j});
+      glyph.TopLeft.X = std::min(glyph.TopLeft.X, i);
+      glyph.TopLeft.Y = std::min(glyph.TopLeft.Y, j);
+      glyph.BottomRight.X = std::max(glyph.BottomRight.X, i);
+      glyph.BottomRight.Y = std::max(glyph.BottomRight.Y, j);
+    }
+  }
+}
+
+bool ColumnsWithin(const TChar& inner, const TChar& outer) {
+  return inner.TopLeft.X >= outer.TopLeft.X && inner.BottomRight.X <= outer.BottomRight.X;
+}
+
+// Dots, accents and stacked strokes: a glyph whose column range nests with
+// that of the next glyph in number order is handed over to it. A glyph that
+// absorbed its predecessor meets its successor with the widened box.
+void MergeNested(std::vector<TChar>& chars) {
+  for (size_t k = 0; k + 1 < chars.size(); ++k) {
+    TChar& a = chars[k];
+    TChar& b = chars[k + 1];
+    if (!ColumnsWithin(a, b) && !ColumnsWithin(b, a)) continue;
+    b.Pixels.insert(b.Pixels.end(), a.Pixels.begin(), a.Pixels.end());
+    b.TopLeft.X = std::min(b.TopLeft.X, a.TopLeft.X);
+    b.TopLeft.Y = std::min(b.TopLeft.Y, a.TopLeft.Y);
+    b.BottomRight.X = std::max(b.BottomRight.X, a.BottomRight.X);
+    b.BottomRight.Y = std::max(b.BottomRight.Y, a.BottomRight.Y);
+    a.Skipped = true;
+  }
+}
+
+}  // namespace
+
+void TDCRFrame::FindChars() {
+  const int32_t width = int32_t(ImageArray.size());
+  size_t rows = ImageArray.empty() ? 0 : ImageArray.front().size();
+  for (const auto& column : ImageArray) rows = std::min(rows, column.size());
+  const int32_t height = int32_t(rows);
+
+  for (TLine& line : Lines) {
+    const int32_t lineHeight = line.Bottom - line.Top + 1;
+    for (TWord& word : line.Words) {
+      word.Chars.clear();
+      const int32_t wordWidth = word.Right - word.Left + 1;
+      if (wordWidth <= 0 || lineHeight <= 0) continue;
+      if (word.Left < 0 || word.Right >= width || line.Top < 0 || line.Bottom >= height)
+        throw Error("A word lies outside the picture");
+
+      // Working storage of this word only.
+      TPixelLabels labelImage;
+      TPixelLabels equivalence;
+      LabelWord(ImageArray, word.Left, line.Top, wordWidth, lineHeight, labelImage, equivalence);
+      labels::ResolveEquivalences(equivalence);
+      const int32_t glyphs = labels::RenumberEquivalences(equivalence);
+
+      TChar blank;
+      blank.TopLeft = TPoint{kNoLabel, kNoLabel};
+      blank.BottomRight = TPoint{0, 0};
+      word.Chars.assign(size_t(glyphs), blank);
+      CollectPixels(labelImage, equivalence, wordWidth, lineHeight, word.Chars);
+      MergeNested(word.Chars);
+      for (TChar& glyph : word.Chars) {
+        if (!glyph.Skipped) glyph.Skipped = int64_t(glyph.Pixels.size()) < int64_t(NoiseThreshold);
+      }
+    }
+  }
+}
+
+}  // namespace kyt
