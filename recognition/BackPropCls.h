@@ -115,6 +115,10 @@ class TBackProp {
   TBackProp() = default;
 
  private:
+  // Parses a knowledge base held in memory into a temporary network and, only
+  // when all of it is sound, takes it over. `source` names it in error texts.
+  void LoadKnowledgeBase(const uint8_t* data, size_t size, const std::string& source);
+
   std::optional<uint64_t> seed_;
   std::mt19937_64 random_;
 };

@@ -1,0 +1,321 @@
+// The knowledge-base file (.dcr) of TBackProp: a flat little-endian sequence of
+// int32 and float32 values and name bytes, with no magic number.
+//
+//   header   InputRows, InputCols, OutputRows, OutputCols, HiddenCount (int32)
+//   weights  HiddenWeights[1..H][0..I], then OutputWeights[1..O][0..H] (float32)
+//   patterns N (int32); per pattern: S (int32), S samples of I float32 values
+//            (elements 1..I), the target's O float32 values (elements 1..O),
+//            L (int32) and the L bytes of the name
+//   trailer  LearningRate, WeightRange, Tolerance, ErrorGoal, MeanErrorGoal
+//            (float32), MaxEpochs, ErrorCount, Epoch (int32), ErrorSum (float32)
+//
+// Reading checks every count against the bytes that remain before anything is
+// allocated for it, and builds a separate network: the live one is replaced
+// only when the whole file has been read.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "core/Error.h"
+#include "host/HostInterface.h"
+#include "recognition/BackPropCls.h"
+
+namespace kyt {
+
+namespace {
+
+constexpr size_t kHeaderBytes = 20;
+constexpr size_t kTrailerBytes = 36;
+constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max() - 1;  // a count plus its bias unit fits
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size, const std::string& source) : p_(data), left_(size), source_(source) {}
+
+  size_t Left() const { return left_; }
+
+  [[noreturn]] void Damaged(const std::string& what) const {
+    const std::string name = source_.empty() ? std::string("Knowledge base") : "Knowledge base '" + source_ + "'";
+    throw Error(name + " is damaged: " + what + ".");
+  }
+
+  // Refuses unless `count` items of `unit` bytes each (plus `reserve` more
+  // bytes that must follow them) are still there. No product can overflow.
+  void Need(uint64_t count, uint64_t unit, uint64_t reserve, const std::string& what) const {
+    if (reserve > left_ || (unit != 0 && count > (left_ - reserve) / unit))
+      Damaged("the file is too short for " + what);
+  }
+
+  int32_t Int(const std::string& what) {
+    Need(1, 4, 0, what);
+    return int32_t(Word());
+  }
+
+  float Float(const std::string& what) {
+    Need(1, 4, 0, what);
+    return Single(Word());
+  }
+
+  // `count` floats into dst[0..count-1]; the caller has checked they are there.
+  void Floats(float* dst, size_t count) {
+    for (size_t k = 0; k < count; ++k) dst[k] = Single(Word());
+  }
+
+  void Bytes(std::string& dst, size_t count) {
+    dst.assign(reinterpret_cast<const char*>(p_), count);
+    p_ += count;
+    left_ -= count;
+  }
+
+ private:
+  uint32_t Word() {
+    const uint32_t v = uint32_t(p_[0]) | (uint32_t(p_[1]) << 8) | (uint32_t(p_[2]) << 16) | (uint32_t(p_[3]) << 24);
+    p_ += 4;
+    left_ -= 4;
+    return v;
+  }
+  static float Single(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+  }
+
+  const uint8_t* p_;
+  size_t left_;
+  const std::string& source_;
+};
+
+class Writer {
+ public:
+  explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
+  void Int(int32_t v) { Word(uint32_t(v)); }
+  void Float(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    Word(bits);
+  }
+  // Elements first..last of v; an element the vector lacks is written as 0.
+  void Floats(const TLayer& v, int64_t first, int64_t last) {
+    for (int64_t k = first; k <= last; ++k) Float(size_t(k) < v.size() ? v[size_t(k)] : 0.0f);
+  }
+  void Bytes(const std::string& s) { out_.insert(out_.end(), s.begin(), s.end()); }
+
+ private:
+  void Word(uint32_t v) {
+    out_.push_back(uint8_t(v));
+    out_.push_back(uint8_t(v >> 8));
+    out_.push_back(uint8_t(v >> 16));
+    out_.push_back(uint8_t(v >> 24));
+  }
+  std::vector<uint8_t>& out_;
+};
+
+int32_t GridProduct(Reader& in, int32_t rows, int32_t cols, const char* what) {
+  if (rows <= 0 || cols <= 0)
+    in.Damaged(std::string("its ") + what + " grid " + std::to_string(rows) + " x " + std::to_string(cols) +
+               " is not positive");
+  const int64_t product = int64_t(rows) * int64_t(cols);
+  if (product > kMaxCount)
+    in.Damaged(std::string("its ") + what + " grid " + std::to_string(rows) + " x " + std::to_string(cols) +
+               " is implausibly large");
+  return int32_t(product);
+}
+
+std::string SystemErrorText(int code) { return code ? std::string(std::strerror(code)) : std::string(); }
+
+}  // namespace
+
+void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::string& source) {
+  Reader in(data, size, source);
+  if (size < kHeaderBytes) in.Damaged("it is shorter than its 20-byte header");
+  TBackProp kb;
+  kb.InputRows = in.Int("the header");
+  kb.InputCols = in.Int("the header");
+  kb.OutputRows = in.Int("the header");
+  kb.OutputCols = in.Int("the header");
+  kb.HiddenCount = in.Int("the header");
+  kb.InputCount = GridProduct(in, kb.InputRows, kb.InputCols, "input");
+  kb.OutputCount = GridProduct(in, kb.OutputRows, kb.OutputCols, "output");
+  if (kb.HiddenCount <= 0) in.Damaged("its hidden unit count " + std::to_string(kb.HiddenCount) + " is not positive");
+  if (kb.HiddenCount > kMaxCount) in.Damaged("its hidden unit count is implausibly large");
+  const uint64_t I = uint64_t(kb.InputCount);
+  const uint64_t H = uint64_t(kb.HiddenCount);
+  const uint64_t O = uint64_t(kb.OutputCount);
+
+  // Both weight matrices, the pattern count and the trailer must be there
+  // before anything is allocated: H rows of I + 1 values, then O rows of H + 1.
+  in.Need(H, 4 * (I + 1), 4 + kTrailerBytes, "the hidden weights");
+  const uint64_t hiddenBytes = H * 4 * (I + 1);
+  in.Need(O, 4 * (H + 1), hiddenBytes + 4 + kTrailerBytes, "the output weights");
+
+  // The layers keep the activations they have where they still fit.
+  kb.InputLayer = InputLayer;
+  kb.HiddenLayer = HiddenLayer;
+  kb.OutputLayer = OutputLayer;
+  kb.AllocateLayers();
+  for (uint64_t h = 1; h <= H; ++h) in.Floats(kb.HiddenWeights[h].data(), I + 1);
+  for (uint64_t o = 1; o <= O; ++o) in.Floats(kb.OutputWeights[o].data(), H + 1);
+
+  const int32_t patterns = in.Int("the pattern count");
+  if (patterns < 0) in.Damaged("its pattern count " + std::to_string(patterns) + " is negative");
+  // Every pattern takes at least its two counts and its target.
+  in.Need(uint64_t(patterns), 8 + 4 * O, kTrailerBytes, std::to_string(patterns) + " patterns");
+  kb.TrainingSet.resize(size_t(patterns));
+  for (int32_t n = 0; n < patterns; ++n) {
+    TTrainingPairs& pattern = kb.TrainingSet[size_t(n)];
+    const std::string which = "pattern " + std::to_string(n + 1);
+    const int32_t samples = in.Int(which);
+    if (samples < 0) in.Damaged(which + " has a negative sample count " + std::to_string(samples));
+    // The samples, this pattern's target and both counts of every pattern still to come.
+    const uint64_t reserve = 4 * O + 4 + uint64_t(patterns - 1 - n) * (8 + 4 * O) + kTrailerBytes;
+    in.Need(uint64_t(samples), 4 * I, reserve, "the " + std::to_string(samples) + " samples of " + which);
+    pattern.Samples.resize(size_t(samples));
+    for (TLayer& sample : pattern.Samples) {
+      sample.assign(I + 1, 0.0f);
+      in.Floats(sample.data() + 1, I);
+    }
+    pattern.Target.assign(O + 1, 0.0f);
+    in.Floats(pattern.Target.data() + 1, O);
+    const int32_t length = in.Int(which);
+    if (length < 0) in.Damaged(which + " has a negative name length " + std::to_string(length));
+    in.Need(uint64_t(length), 1, uint64_t(patterns - 1 - n) * (8 + 4 * O) + kTrailerBytes,
+            "the name of " + which);
+    in.Bytes(pattern.Name, size_t(length));
+  }
+
+  kb.LearningRate = in.Float("the trailer");
+  kb.WeightRange = in.Float("the trailer");
+  kb.Tolerance = in.Float("the trailer");
+  kb.ErrorGoal = in.Float("the trailer");
+  kb.MeanErrorGoal = in.Float("the trailer");
+  kb.MaxEpochs = in.Int("the trailer");
+  kb.ErrorCount = in.Int("the trailer");
+  kb.Epoch = in.Int("the trailer");
+  kb.ErrorSum = in.Float("the trailer");
+  // Whatever follows the trailer is not part of the knowledge base.
+  kb.CountTargetValues();
+
+  // Take it over; nothing below can fail.
+  InputRows = kb.InputRows;
+  InputCols = kb.InputCols;
+  OutputRows = kb.OutputRows;
+  OutputCols = kb.OutputCols;
+  HiddenCount = kb.HiddenCount;
+  InputCount = kb.InputCount;
+  OutputCount = kb.OutputCount;
+  InputLayer.swap(kb.InputLayer);
+  HiddenLayer.swap(kb.HiddenLayer);
+  OutputLayer.swap(kb.OutputLayer);
+  HiddenWeights.swap(kb.HiddenWeights);
+  OutputWeights.swap(kb.OutputWeights);
+  TrainingSet.swap(kb.TrainingSet);
+  LearningRate = kb.LearningRate;
+  WeightRange = kb.WeightRange;
+  Tolerance = kb.Tolerance;
+  ErrorGoal = kb.ErrorGoal;
+  MeanErrorGoal = kb.MeanErrorGoal;
+  MaxEpochs = kb.MaxEpochs;
+  ErrorCount = kb.ErrorCount;
+  Epoch = kb.Epoch;
+  ErrorSum = kb.ErrorSum;
+  TargetValueCount = kb.TargetValueCount;
+  Modified = false;
+}
+
+void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes) { LoadKnowledgeBase(bytes.data(), bytes.size(), ""); }
+
+void TBackProp::LoadFromFile(const std::string& fileName) {
+  errno = 0;
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (!file) throw Error("Cannot open file \"" + fileName + "\". " + SystemErrorText(errno));
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+  const bool failed = std::ferror(file) != 0;
+  const int code = errno;
+  std::fclose(file);
+  if (failed) throw Error("Cannot read file \"" + fileName + "\". " + SystemErrorText(code));
+  LoadKnowledgeBase(bytes.data(), bytes.size(), fileName);
+}
+
+void TBackProp::LoadFromHostStream(const std::string& name, IHost& host) {
+  if (!host.HasStreamAccess()) {
+    host.SetVariable("[LastError]", "This feature requires NeoBook 5.0.0 or higher.");
+    return;
+  }
+  std::string failure;
+  try {
+    std::vector<uint8_t> bytes;
+    if (!host.StreamAccess(name, bytes)) {
+      failure = "File not found.";
+    } else {
+      LoadKnowledgeBase(bytes.data(), bytes.size(), name);
+      return;
+    }
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "Knowledge base '" + name + "' could not be read.";
+  }
+  host.SetVariable("[LastError]", failure);
+}
+
+std::vector<uint8_t> TBackProp::SaveToBytes() const {
+  std::vector<uint8_t> bytes;
+  const int64_t I = InputCount, H = HiddenCount, O = OutputCount;
+  int64_t total = int64_t(kHeaderBytes) + 4 * H * (I + 1) + 4 * O * (H + 1) + 4 + int64_t(kTrailerBytes);
+  for (const TTrainingPairs& pattern : TrainingSet)
+    total += 8 + 4 * int64_t(pattern.Samples.size()) * I + 4 * O + int64_t(pattern.Name.size());
+  bytes.reserve(size_t(total));
+  Writer out(bytes);
+  out.Int(InputRows);
+  out.Int(InputCols);
+  out.Int(OutputRows);
+  out.Int(OutputCols);
+  out.Int(HiddenCount);
+  static const TLayer kNone;
+  for (int64_t h = 1; h <= H; ++h) out.Floats(size_t(h) < HiddenWeights.size() ? HiddenWeights[size_t(h)] : kNone, 0, I);
+  for (int64_t o = 1; o <= O; ++o) out.Floats(size_t(o) < OutputWeights.size() ? OutputWeights[size_t(o)] : kNone, 0, H);
+  out.Int(int32_t(TrainingSet.size()));
+  for (const TTrainingPairs& pattern : TrainingSet) {
+    out.Int(int32_t(pattern.Samples.size()));
+    for (const TLayer& sample : pattern.Samples) out.Floats(sample, 1, I);
+    out.Floats(pattern.Target, 1, O);
+    out.Int(int32_t(pattern.Name.size()));
+    out.Bytes(pattern.Name);
+  }
+  out.Float(LearningRate);
+  out.Float(WeightRange);
+  out.Float(Tolerance);
+  out.Float(ErrorGoal);
+  out.Float(MeanErrorGoal);
+  out.Int(MaxEpochs);
+  out.Int(ErrorCount);
+  out.Int(Epoch);
+  out.Float(ErrorSum);
+  return bytes;
+}
+
+void TBackProp::SaveToFile(const std::string& fileName) {
+  const std::vector<uint8_t> bytes = SaveToBytes();
+  errno = 0;
+  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (!file) throw Error("Cannot create file \"" + fileName + "\". " + SystemErrorText(errno));
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  int code = ok ? 0 : errno;
+  if (ok && std::fflush(file) != 0) {
+    ok = false;
+    code = errno;
+  }
+  if (std::fclose(file) != 0 && ok) {
+    ok = false;
+    code = errno;
+  }
+  if (!ok) throw Error("Cannot write file \"" + fileName + "\". " + SystemErrorText(code));
+  Modified = false;
+}
+
+}  // namespace kyt
