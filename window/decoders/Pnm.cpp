@@ -1,0 +1,163 @@
+// Portable bitmaps, grey maps and pixmaps (ppm, pgm, pbm): P1 to P6, plain
+// (text) and raw (binary), any maximum value up to 65535.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/Error.h"
+#include "window/decoders/Decoders.h"
+
+namespace kyt {
+
+namespace {
+
+constexpr const char* kWhat = "portable map";
+
+bool IsBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+class Reader {
+ public:
+  Reader(const std::vector<uint8_t>& bytes) : data_(bytes.data()), size_(bytes.size()) {}
+
+  // Skips blanks and comments (from '#' to the end of the line).
+  void SkipBlanks() {
+    while (pos_ < size_) {
+      if (IsBlank(data_[pos_])) {
+        ++pos_;
+      } else if (data_[pos_] == '#') {
+        while (pos_ < size_ && data_[pos_] != '\n' && data_[pos_] != '\r') ++pos_;
+      } else {
+        break;
+      }
+    }
+  }
+
+  // A decimal number after blanks and comments; `limit` is the largest value allowed.
+  uint32_t Number(uint32_t limit, const char* what) {
+    SkipBlanks();
+    if (pos_ >= size_) bytes::Truncated(kWhat);
+    if (data_[pos_] < '0' || data_[pos_] > '9')
+      throw Error(std::string("The portable map has an invalid ") + what);
+    uint64_t value = 0;
+    while (pos_ < size_ && data_[pos_] >= '0' && data_[pos_] <= '9') {
+      value = value * 10 + uint64_t(data_[pos_++] - '0');
+      if (value > limit) throw Error(std::string("The portable map has an invalid ") + what);
+    }
+    return uint32_t(value);
+  }
+
+  // One '0' or '1' of a plain bitmap; the digits need no blanks between them.
+  uint32_t Bit() {
+    SkipBlanks();
+    if (pos_ >= size_) bytes::Truncated(kWhat);
+    const uint8_t c = data_[pos_++];
+    if (c != '0' && c != '1') throw Error("The portable bitmap holds an invalid pixel");
+    return c - '0';
+  }
+
+  // The single blank that ends the header of a raw map.
+  void HeaderEnd() {
+    if (pos_ >= size_) bytes::Truncated(kWhat);
+    if (!IsBlank(data_[pos_])) throw Error("The portable map header is not ended by a blank");
+    ++pos_;
+  }
+
+  const uint8_t* Take(uint64_t count) {
+    if (size_ - pos_ < count) bytes::Truncated(kWhat);
+    const uint8_t* p = data_ + pos_;
+    pos_ += size_t(count);
+    return p;
+  }
+
+  uint64_t Left() const { return size_ - pos_; }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+uint8_t Scale(uint32_t value, uint32_t maxValue) {
+  return uint8_t((uint64_t(value) * 255u + maxValue / 2) / maxValue);
+}
+
+}  // namespace
+
+Bitmap DecodePnm(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6')
+    throw Error("The data is not a portable bitmap, grey map or pixmap");
+  const int kind = bytes[1] - '0';
+  Reader in(bytes);
+  in.Take(2);
+  const uint32_t width = in.Number(uint32_t(Bitmap::kMaxPixels), "width");
+  const uint32_t height = in.Number(uint32_t(Bitmap::kMaxPixels), "height");
+  if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(Bitmap::kMaxPixels))
+    throw Error("The portable map has an invalid size (" + std::to_string(width) + " x " + std::to_string(height) + ")");
+  const bool bitmap = kind == 1 || kind == 4;
+  const uint32_t maxValue = bitmap ? 1 : in.Number(65535, "maximum value");
+  if (maxValue == 0) throw Error("The portable map has an invalid maximum value");
+  const bool plain = kind <= 3;
+  const uint32_t channels = (kind == 3 || kind == 6) ? 3 : 1;
+  const uint64_t pixels = uint64_t(width) * height;
+
+  // Check the data is long enough before taking memory for the picture.
+  uint64_t needed = 0;
+  const uint32_t sampleBytes = maxValue < 256 ? 1 : 2;
+  if (plain) {
+    needed = pixels * channels;  // at least one character per sample
+  } else {
+    in.HeaderEnd();
+    needed = kind == 4 ? (uint64_t(width) + 7) / 8 * height : pixels * channels * sampleBytes;
+  }
+  if (in.Left() < needed) bytes::Truncated(kWhat);
+
+  Bitmap picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  if (plain) {
+    for (uint32_t y = 0; y < height; ++y) {
+      Color* out = picture.Row(int32_t(y));
+      for (uint32_t x = 0; x < width; ++x) {
+        if (kind == 1) {
+          out[x] = in.Bit() ? kBlack : kWhite;
+        } else if (kind == 2) {
+          const uint8_t v = Scale(in.Number(maxValue, "sample"), maxValue);
+          out[x] = MakeColor(v, v, v);
+        } else {
+          const uint8_t r = Scale(in.Number(maxValue, "sample"), maxValue);
+          const uint8_t g = Scale(in.Number(maxValue, "sample"), maxValue);
+          const uint8_t b = Scale(in.Number(maxValue, "sample"), maxValue);
+          out[x] = MakeColor(r, g, b);
+        }
+      }
+    }
+    return picture;
+  }
+
+  if (kind == 4) {
+    const uint64_t stride = (uint64_t(width) + 7) / 8;
+    for (uint32_t y = 0; y < height; ++y) {
+      const uint8_t* src = in.Take(stride);
+      Color* out = picture.Row(int32_t(y));
+      for (uint32_t x = 0; x < width; ++x) out[x] = (src[x / 8] & (0x80 >> (x % 8))) ? kBlack : kWhite;
+    }
+    return picture;
+  }
+
+  const uint64_t stride = uint64_t(width) * channels * sampleBytes;
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* src = in.Take(stride);
+    Color* out = picture.Row(int32_t(y));
+    uint8_t sample[3] = {0, 0, 0};
+    for (uint32_t x = 0; x < width; ++x) {
+      for (uint32_t c = 0; c < channels; ++c) {
+        const uint32_t v = sampleBytes == 1 ? src[0] : (uint32_t(src[0]) << 8) | src[1];
+        src += sampleBytes;
+        if (v > maxValue) throw Error("The portable map holds a sample above its maximum value");
+        sample[c] = Scale(v, maxValue);
+      }
+      out[x] = channels == 3 ? MakeColor(sample[0], sample[1], sample[2]) : MakeColor(sample[0], sample[0], sample[0]);
+    }
+  }
+  return picture;
+}
+
+}  // namespace kyt
