@@ -1,0 +1,172 @@
+#include "host/Actions.h"
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include "core/Error.h"
+#include "host/ActionTable.h"
+#include "host/DcrRegistry.h"
+#include "host/HostInterface.h"
+#include "host/NumberSyntax.h"
+#include "recognition/BackPropCls.h"
+#include "window/PictureLoader.h"
+#include "window/kytForm.h"
+
+namespace kyt {
+
+namespace {
+
+constexpr int32_t kRequestSupportsHandles = 6;
+constexpr int32_t kRequestObjectWindow = 7;
+
+constexpr const char kEmbeddedMarker[] = "embedded:\\\\\\";
+constexpr const char kNeedsNewerHost[] = "This function requires NeoBook 4.0.9 or higher.";
+// "Объект с именем" + name + " не существует."
+constexpr const char kNoObjectBefore[] = "\xCE\xE1\xFA\xE5\xEA\xF2 \xF1 \xE8\xEC\xE5\xED\xE5\xEC";
+constexpr const char kNoObjectAfter[] = " \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2.";
+constexpr const char kNoWindow[] = "There is no DCR control attached to an object named ";
+
+void ReportError(IHost& host, const std::string& text) { host.SetVariable(kLastError, text); }
+
+// The error guard of one action.
+template <typename Body>
+bool Guarded(IHost& host, Body&& body) noexcept {
+  try {
+    try {
+      return body();
+    } catch (const std::exception& e) {
+      ReportError(host, e.what());
+    } catch (...) {
+      ReportError(host, "An unexpected error occurred.");
+    }
+  } catch (...) {
+    // Even the report failed; the host still gets its false.
+  }
+  return false;
+}
+
+// The window for `name`, or null after reporting that there is none.
+TTkytForm* WindowOrReport(IHost& host, const std::string& name) {
+  const int32_t index = FindDcrWindow(name);
+  if (index < 0) {
+    ReportError(host, kNoWindow + name + ".");
+    return nullptr;
+  }
+  return &DcrWindowAt(index);
+}
+
+TBackProp& Network() {
+  TBackProp* network = DcrNetwork();
+  if (!network) throw Error("The DCR window has no network.");
+  return *network;
+}
+
+bool HostSupportsObjectHandles(IHost& host) {
+  if (!host.HasInterfaceAccess()) return false;
+  std::optional<std::string> data;
+  host.InterfaceAccess(kRequestSupportsHandles, data);
+  return data.has_value();
+}
+
+// The window handle of a host object; 0 when the host knows no such object.
+uint32_t QueryObjectWindow(IHost& host, const std::string& name) {
+  std::optional<std::string> data = name;
+  host.InterfaceAccess(kRequestObjectWindow, data);
+  if (!data) return 0;
+  const int64_t value = TryParseInt64(*data).value_or(0);
+  return uint32_t(uint64_t(value));
+}
+
+void RemoveWindowFor(const std::string& name) {
+  const int32_t index = FindDcrWindow(name);
+  if (index >= 0) RemoveDcrWindow(index);
+}
+
+}  // namespace
+
+bool IsEmbeddedSource(const std::string& source) { return source.find(kEmbeddedMarker) != std::string::npos; }
+
+bool DcrCreate(IHost& host, const std::string& name) {
+  return Guarded(host, [&] {
+    if (!HostSupportsObjectHandles(host)) {
+      ReportError(host, kNeedsNewerHost);
+      return false;
+    }
+    RemoveWindowFor(name);
+    const uint32_t window = QueryObjectWindow(host, name);
+    if (window == 0) {
+      ReportError(host, kNoObjectBefore + name + kNoObjectAfter);
+      return false;
+    }
+    auto form = std::make_unique<TTkytForm>(name, window, host);
+    AppendDcrWindow(std::move(form));
+    return true;
+  });
+}
+
+bool DcrRemove(IHost& host, const std::string& name) {
+  return Guarded(host, [&] {
+    const int32_t index = FindDcrWindow(name);
+    if (index < 0) return false;
+    RemoveDcrWindow(index);
+    return true;
+  });
+}
+
+bool DcrLoadKnowledgebase(IHost& host, const std::string& name, const std::string& source, const std::string& bw,
+                          const std::string& noise, const std::string& space) {
+  return Guarded(host, [&] {
+    TTkytForm* window = WindowOrReport(host, name);
+    if (!window) return false;
+    // The embedded loader reports its own failures in [LastError] and returns;
+    // the parameters are stored all the same.
+    if (IsEmbeddedSource(source))
+      Network().LoadFromHostStream(source, host);
+    else
+      Network().LoadFromFile(source);
+    // In order: a bad text stops here, with the earlier fields already stored.
+    window->DCR.BWThreshold = ParseInt32(bw);
+    window->DCR.NoiseThreshold = ParseInt32(noise);
+    window->DCR.SpaceWidth = ParseInt32(space);
+    return true;
+  });
+}
+
+bool DcrLoadPicture(IHost& host, const std::string& name, const std::string& source) {
+  return Guarded(host, [&] {
+    TTkytForm* window = WindowOrReport(host, name);
+    if (!window) return false;
+    LoadPicture(window->DCR, source, host);
+    return true;
+  });
+}
+
+bool DcrRecognize(IHost& host, const std::string& name, const std::string& variable) {
+  return Guarded(host, [&] {
+    TTkytForm* window = WindowOrReport(host, name);
+    if (!window) return false;
+    window->DCR.RecognizeText(Network());
+    host.SetVariable("[" + variable + "]", window->DCR.ResultText);
+    return true;
+  });
+}
+
+bool RunAction(IHost& host, int32_t action, const std::string params[5]) {
+  switch (action) {
+    case kActionCreate:
+      return DcrCreate(host, params[0]);
+    case kActionRemove:
+      return DcrRemove(host, params[0]);
+    case kActionLoadKnowledgebase:
+      return DcrLoadKnowledgebase(host, params[0], params[1], params[2], params[3], params[4]);
+    case kActionLoadPicture:
+      return DcrLoadPicture(host, params[0], params[1]);
+    case kActionRecognize:
+      return DcrRecognize(host, params[0], params[1]);
+    default:
+      return false;
+  }
+}
+
+}  // namespace kyt
