@@ -6,9 +6,12 @@
 namespace kyt {
 
 namespace {
+// Unloading the library does not destroy DCR windows (only nbMessage(2) and the
+// actions do), so the list is deliberately never destructed at exit: its windows
+// would otherwise be torn down after the platform and the shared network they use.
 std::unique_ptr<TDcrWindowList>& List() {
-  static std::unique_ptr<TDcrWindowList> list;
-  return list;
+  static auto* list = new std::unique_ptr<TDcrWindowList>();
+  return *list;
 }
 }  // namespace
 

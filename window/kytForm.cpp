@@ -39,9 +39,11 @@ struct SharedNetwork {
   int32_t windows = 0;
 };
 
+// Never destructed at exit, like the window list: windows still alive when the
+// library is unloaded must not find it gone.
 SharedNetwork& Shared() {
-  static SharedNetwork shared;
-  return shared;
+  static auto* shared = new SharedNetwork();
+  return *shared;
 }
 
 }  // namespace
