@@ -1,0 +1,492 @@
+// The knowledge-base file: the exact layout, round trips through memory, disk
+// and the host's embedded streams, and damaged files, which must be refused
+// without touching the network.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "core/Error.h"
+#include "host/HostInterface.h"
+#include "recognition/BackPropCls.h"
+#include "reference_network.h"
+
+namespace kyt {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The one-pattern network of the format's worked example, 101 bytes.
+const Bytes kWorkedExample = {
+    0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,  //
+    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0xBF, 0x00, 0x00, 0x80, 0x3E,  //
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3F, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,  //
+    0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x80, 0xBF, 0x00, 0x00, 0x80, 0x3F, 0x01, 0x00, 0x00, 0x00,  //
+    0x41, 0x6F, 0x12, 0x83, 0x3A, 0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x80,  //
+    0xBF, 0x0A, 0xD7, 0x23, 0x3C, 0x10, 0x27, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  //
+    0x00, 0x00, 0x00, 0x00, 0x00};
+
+TBackProp WorkedExampleNetwork() {
+  TBackProp net(1, 2, 1, 1, 1);
+  net.HiddenWeights[1] = {0.5f, -0.5f, 0.25f};
+  net.OutputWeights[1] = {0.0f, 1.0f};
+  net.AddTrainingPairs({{TLayer{0.0f, 1.0f, -1.0f}}, TLayer{0.0f, 1.0f}, "A"});
+  return net;
+}
+
+void PutInt(Bytes& b, size_t offset, int32_t v) {
+  for (int k = 0; k < 4; ++k) b[offset + size_t(k)] = uint8_t(uint32_t(v) >> (8 * k));
+}
+
+// Everything a load may change, compared as bytes, plus the layers.
+struct Snapshot {
+  explicit Snapshot(const TBackProp& n)
+      : file(n.SaveToBytes()), input(n.InputLayer), hidden(n.HiddenLayer), output(n.OutputLayer),
+        counts{n.InputCount, n.HiddenCount, n.OutputCount, n.TargetValueCount}, modified(n.Modified) {}
+  bool operator==(const Snapshot&) const = default;
+  Bytes file;
+  TLayer input, hidden, output;
+  std::array<int32_t, 4> counts;
+  bool modified;
+};
+
+std::string TempPath(const std::string& name) {
+  const auto dir = std::filesystem::temp_directory_path() / "kyt_backprop_file_test";
+  std::filesystem::create_directories(dir);
+  return (dir / name).string();
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+TEST(KnowledgeBaseFile, WorkedExampleIsWrittenAndReadByteForByte) {
+  TBackProp net = WorkedExampleNetwork();
+  EXPECT_TRUE(net.Modified);
+  EXPECT_EQ(net.SaveToBytes(), kWorkedExample);
+
+  TBackProp loaded(20, 20, 20, 20, 50);
+  loaded.LoadFromBytes(kWorkedExample);
+  EXPECT_EQ(loaded.InputRows, 1);
+  EXPECT_EQ(loaded.InputCols, 2);
+  EXPECT_EQ(loaded.OutputRows, 1);
+  EXPECT_EQ(loaded.OutputCols, 1);
+  EXPECT_EQ(loaded.InputCount, 2);
+  EXPECT_EQ(loaded.HiddenCount, 1);
+  EXPECT_EQ(loaded.OutputCount, 1);
+  EXPECT_EQ(loaded.HiddenWeights[1], (TLayer{0.5f, -0.5f, 0.25f}));
+  EXPECT_EQ(loaded.OutputWeights[1], (TLayer{0.0f, 1.0f}));
+  ASSERT_EQ(loaded.PatternCount(), 1);
+  EXPECT_EQ(loaded.TrainingSet[0].Samples, (std::vector<TLayer>{TLayer{0.0f, 1.0f, -1.0f}}));
+  EXPECT_EQ(loaded.TrainingSet[0].Target, (TLayer{0.0f, 1.0f}));
+  EXPECT_EQ(loaded.PatternName(0), "A");
+  EXPECT_EQ(loaded.LearningRate, 0.001f);
+  EXPECT_EQ(loaded.WeightRange, 0.5f);
+  EXPECT_EQ(loaded.Tolerance, 1.0f);
+  EXPECT_EQ(loaded.ErrorGoal, -1.0f);
+  EXPECT_EQ(loaded.MeanErrorGoal, 0.01f);
+  EXPECT_EQ(loaded.MaxEpochs, 10000);
+  EXPECT_EQ(loaded.TargetValueCount, 1);
+  EXPECT_FALSE(loaded.Modified);
+  ASSERT_EQ(loaded.InputLayer.size(), 3u);
+  ASSERT_EQ(loaded.HiddenLayer.size(), 2u);
+  ASSERT_EQ(loaded.OutputLayer.size(), 2u);
+  EXPECT_EQ(loaded.InputLayer[0], 1.0f);
+  EXPECT_EQ(loaded.HiddenLayer[0], 1.0f);
+  EXPECT_EQ(loaded.SaveToBytes(), kWorkedExample);
+
+  // Fed (+1, -1): hidden about -0.12435, output about -0.06210, wrong against the target 1.
+  loaded.InputLayer[1] = 1.0f;
+  loaded.InputLayer[2] = -1.0f;
+  loaded.Propagate();
+  EXPECT_NEAR(loaded.HiddenLayer[1], -0.12435f, 5e-6);
+  EXPECT_NEAR(loaded.OutputLayer[1], -0.06210f, 5e-6);
+  std::vector<std::string> names, scores, counts;
+  loaded.RankPatterns(names, scores, counts);
+  EXPECT_EQ(names, (std::vector<std::string>{"A"}));
+  EXPECT_EQ(scores, (std::vector<std::string>{"0.00%"}));
+  EXPECT_EQ(counts, (std::vector<std::string>{"1 / 1 "}));
+  std::string name;
+  loaded.Recognize(name);
+  EXPECT_EQ(name, "A");
+}
+
+TEST(KnowledgeBaseFile, LengthOfTheDefaultNetwork) {
+  TBackProp net(20, 20, 20, 20, 50);
+  EXPECT_EQ(net.SaveToBytes().size(), 161860u);
+  TLayer sample(401, 1.0f), target(401, -1.0f);
+  net.AddTrainingPairs({{sample, sample}, target, "x"});
+  EXPECT_EQ(net.SaveToBytes().size(), 166669u);
+}
+
+TEST(KnowledgeBaseFile, RoundTripRestoresEveryStoredField) {
+  std::mt19937_64 random(31);
+  TBackProp net = reference::RandomNetwork(12, 5, 7, random, 1.0f, true);
+  net.InputRows = 3;
+  net.InputCols = 4;
+  net.OutputRows = 7;
+  net.OutputCols = 1;
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  auto vector = [&](size_t n) {
+    TLayer v(n + 1);
+    for (float& x : v) x = value(random);
+    return v;
+  };
+  net.AddTrainingPairs({{vector(12), vector(12), vector(12)}, vector(7), "a"});
+  net.AddTrainingPairs({{vector(12)}, vector(7), ""});                      // empty name
+  net.AddTrainingPairs({{}, vector(7), "\xC0\xE1\xE2 \xFF"});                // cp1251 letters, no samples
+  net.AddTrainingPairs({{vector(12)}, vector(7), std::string("n\0l", 3)});  // a zero byte inside
+  net.LearningRate = 0.125f;
+  net.WeightRange = 0.75f;
+  net.Tolerance = 0.5f;
+  net.ErrorGoal = 3.0f;
+  net.MeanErrorGoal = -0.0f;
+  net.MaxEpochs = -4;
+  net.ErrorCount = 17;
+  net.Epoch = 123456;
+  net.ErrorSum = 1.5e-7f;
+  const Bytes bytes = net.SaveToBytes();
+
+  TBackProp loaded(1, 1, 1);
+  bool epochEventKept = false;
+  loaded.OnEpoch = [&](TBackProp&) { epochEventKept = true; };
+  loaded.LoadFromBytes(bytes);
+  EXPECT_EQ(loaded.SaveToBytes(), bytes);
+  EXPECT_EQ(loaded.InputRows, 3);
+  EXPECT_EQ(loaded.InputCols, 4);
+  EXPECT_EQ(loaded.InputCount, 12);  // from the grid, not from the network's own count
+  EXPECT_EQ(loaded.HiddenWeights, net.HiddenWeights);
+  EXPECT_EQ(loaded.OutputWeights, net.OutputWeights);
+  ASSERT_EQ(loaded.PatternCount(), 4);
+  for (int p = 0; p < 4; ++p) {
+    EXPECT_EQ(loaded.TrainingSet[p].Name, net.TrainingSet[p].Name);
+    EXPECT_EQ(loaded.TrainingSet[p].Target.size(), 8u);
+    for (size_t k = 0; k < loaded.TrainingSet[p].Samples.size(); ++k) {
+      const TLayer& a = loaded.TrainingSet[p].Samples[k];
+      ASSERT_EQ(a.size(), 13u);
+      EXPECT_TRUE(std::equal(a.begin() + 1, a.end(), net.TrainingSet[p].Samples[k].begin() + 1));
+    }
+  }
+  EXPECT_EQ(loaded.PatternName(2), "\xC0\xE1\xE2 \xFF");
+  EXPECT_EQ(loaded.PatternName(3), std::string("n\0l", 3));
+  EXPECT_EQ(reference::Bits(loaded.MeanErrorGoal), reference::Bits(-0.0f));
+  EXPECT_EQ(loaded.MaxEpochs, -4);
+  EXPECT_EQ(loaded.Epoch, 123456);
+  EXPECT_EQ(loaded.ErrorCount, 17);
+  EXPECT_EQ(loaded.ErrorSum, 1.5e-7f);
+  EXPECT_EQ(loaded.TargetValueCount, (3 + 1 + 0 + 1) * 7);
+  EXPECT_FALSE(loaded.Modified);
+  ASSERT_TRUE(loaded.OnEpoch);
+  loaded.OnEpoch(loaded);
+  EXPECT_TRUE(epochEventKept);
+
+  // The same answers for every input.
+  for (int trial = 0; trial < 50; ++trial) {
+    TLayer input = vector(12);
+    input[0] = 1.0f;
+    net.InputLayer = input;
+    loaded.InputLayer = input;
+    net.Propagate();
+    loaded.Propagate();
+    EXPECT_EQ(net.OutputLayer, loaded.OutputLayer);
+    std::string a, b;
+    net.Recognize(a);
+    loaded.Recognize(b);
+    EXPECT_EQ(a, b);
+  }
+}
+
+TEST(KnowledgeBaseFile, NoPatternsAndTrailingBytes) {
+  TBackProp net(2, 3, 1, 1, 2);
+  Bytes bytes = net.SaveToBytes();
+  EXPECT_EQ(bytes.size(), 20u + 4 * 2 * 7 + 4 * 1 * 3 + 4 + 36);
+  bytes.insert(bytes.end(), {0xDE, 0xAD, 0xBE, 0xEF, 0x01});
+  TBackProp loaded = WorkedExampleNetwork();
+  loaded.LoadFromBytes(bytes);
+  EXPECT_EQ(loaded.PatternCount(), 0);
+  EXPECT_EQ(loaded.InputCount, 6);
+  EXPECT_EQ(loaded.TargetValueCount, 0);
+  std::string name = "x";
+  loaded.Recognize(name);
+  EXPECT_EQ(name, "");
+  bytes.resize(bytes.size() - 5);
+  EXPECT_EQ(loaded.SaveToBytes(), bytes);
+}
+
+TEST(KnowledgeBaseFile, SaveAndLoadThroughFiles) {
+  const std::string path = TempPath("round.dcr");
+  TBackProp net = WorkedExampleNetwork();
+  net.SaveToFile(path);
+  EXPECT_FALSE(net.Modified);
+  std::ifstream in(path, std::ios::binary);
+  const Bytes written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(written, kWorkedExample);
+
+  TBackProp fromFile(path);
+  EXPECT_EQ(fromFile.SaveToBytes(), kWorkedExample);
+  EXPECT_FALSE(fromFile.Modified);
+  EXPECT_FALSE(fromFile.OnEpoch);
+  EXPECT_FALSE(fromFile.StopRequested);
+
+  // Saving over an existing, longer file leaves only the new content.
+  TBackProp big(20, 20, 20, 20, 50);
+  big.SaveToFile(path);
+  net.SaveToFile(path);
+  EXPECT_EQ(std::filesystem::file_size(path), kWorkedExample.size());
+
+  TBackProp other(3, 3, 3);
+  other.LoadFromFile(path);
+  EXPECT_EQ(other.SaveToBytes(), kWorkedExample);
+}
+
+TEST(KnowledgeBaseFile, FailedFileOperationsRaiseAndChangeNothing) {
+  TBackProp net = WorkedExampleNetwork();
+  const Snapshot before(net);
+  const std::string missing = TempPath("does-not-exist.dcr");
+  std::filesystem::remove(missing);
+  try {
+    net.LoadFromFile(missing);
+    FAIL() << "a missing file loaded";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("Cannot open file \"" + missing + "\""), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(Snapshot(net) == before);
+  EXPECT_THROW(TBackProp{missing}, Error);
+
+  // A directory is no knowledge base.
+  EXPECT_THROW(net.LoadFromFile(std::filesystem::temp_directory_path().string()), Error);
+  EXPECT_TRUE(Snapshot(net) == before);
+
+  // A failed save raises and keeps Modified.
+  ASSERT_TRUE(net.Modified);
+  EXPECT_THROW(net.SaveToFile(TempPath("no-such-dir/kb.dcr")), Error);
+  EXPECT_TRUE(net.Modified);
+  if (std::filesystem::exists("/dev/full")) {
+    try {
+      net.SaveToFile("/dev/full");
+      FAIL() << "writing to a full device succeeded";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("/dev/full"), std::string::npos);
+    }
+    EXPECT_TRUE(net.Modified);
+  }
+}
+
+// Every way the file can be damaged is refused with a kyt::Error, and the
+// network keeps everything it had.
+class DamagedKnowledgeBase : public ::testing::Test {
+ protected:
+  void ExpectRefused(const Bytes& bytes, const std::string& part) {
+    TBackProp net(20, 20, 20, 20, 50);
+    net.AddTrainingPairs({{TLayer(401, 1.0f)}, TLayer(401, -1.0f), "keep"});
+    net.InputLayer[5] = 0.5f;
+    net.Propagate();
+    const Snapshot before(net);
+    try {
+      net.LoadFromBytes(bytes);
+      ADD_FAILURE() << "a damaged knowledge base (" << part << ") loaded";
+    } catch (const Error& e) {
+      const std::string text = e.what();
+      EXPECT_EQ(text.rfind("Knowledge base is damaged: ", 0), 0u) << text;
+      EXPECT_NE(text.find(part), std::string::npos) << text;
+    }
+    EXPECT_TRUE(Snapshot(net) == before) << part;
+  }
+};
+
+TEST_F(DamagedKnowledgeBase, EveryTruncation) {
+  for (size_t length = 0; length < kWorkedExample.size(); ++length)
+    ExpectRefused(Bytes(kWorkedExample.begin(), kWorkedExample.begin() + std::ptrdiff_t(length)), "");
+}
+
+TEST_F(DamagedKnowledgeBase, SizesThatAreNotPositive) {
+  for (size_t field = 0; field < 5; ++field) {
+    for (int32_t value : {0, -1, INT32_MIN}) {
+      Bytes b = kWorkedExample;
+      PutInt(b, field * 4, value);
+      ExpectRefused(b, "not positive");
+    }
+  }
+}
+
+TEST_F(DamagedKnowledgeBase, SizesThatTheFileCannotHold) {
+  {
+    Bytes b = kWorkedExample;  // 2^31 x 2^31 - 1 inputs
+    PutInt(b, 0, INT32_MAX);
+    PutInt(b, 4, INT32_MAX);
+    ExpectRefused(b, "implausibly large");
+  }
+  {
+    Bytes b = kWorkedExample;  // 1000 x 1000 inputs x 1000 hidden units in 101 bytes
+    PutInt(b, 0, 1000);
+    PutInt(b, 4, 1000);
+    PutInt(b, 16, 1000);
+    ExpectRefused(b, "hidden weights");
+  }
+  {
+    Bytes b = kWorkedExample;  // 2^30 hidden units: 4 * H * (I + 1) overflows 32 bits
+    PutInt(b, 16, 1 << 30);
+    ExpectRefused(b, "hidden weights");
+  }
+  {
+    Bytes b = kWorkedExample;  // 46341 x 46341 outputs (> 2^31)
+    PutInt(b, 8, 46341);
+    PutInt(b, 12, 46341);
+    ExpectRefused(b, "implausibly large");
+  }
+  {
+    Bytes b = kWorkedExample;  // 65535 outputs
+    PutInt(b, 8, 65535);
+    ExpectRefused(b, "output weights");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 40, -1);
+    ExpectRefused(b, "negative");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 40, INT32_MAX);
+    ExpectRefused(b, "patterns");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 40, 2);  // one pattern more than there is
+    ExpectRefused(b, "patterns");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 44, -3);
+    ExpectRefused(b, "negative sample count");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 44, 0x40000000);
+    ExpectRefused(b, "samples of pattern 1");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 44, 2);
+    ExpectRefused(b, "");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 60, -1);
+    ExpectRefused(b, "negative name length");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 60, INT32_MAX);
+    ExpectRefused(b, "name of pattern 1");
+  }
+  {
+    Bytes b = kWorkedExample;
+    PutInt(b, 60, 2);  // the name would eat a byte of the trailer
+    ExpectRefused(b, "name of pattern 1");
+  }
+}
+
+TEST_F(DamagedKnowledgeBase, FileErrorsNameTheFile) {
+  const std::string path = TempPath("damaged.dcr");
+  WriteFile(path, Bytes(kWorkedExample.begin(), kWorkedExample.begin() + 70));
+  TBackProp net = WorkedExampleNetwork();
+  const Snapshot before(net);
+  try {
+    net.LoadFromFile(path);
+    FAIL() << "a damaged file loaded";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Knowledge base '" + path + "' is damaged: ", 0), 0u) << e.what();
+  }
+  EXPECT_TRUE(Snapshot(net) == before);
+}
+
+// The host as the embedded-file loader sees it.
+class FakeHost : public IHost {
+ public:
+  void AddAction(int32_t, const std::string&, const std::string&, const std::vector<uint8_t>&, uint8_t) override {}
+  bool HasVariableAccess() const override { return true; }
+  std::string GetVariable(const std::string& name) override { return variables[name]; }
+  void SetVariable(const std::string& name, const std::string& value) override {
+    variables[name] = value;
+    ++sets;
+  }
+  bool HasInterfaceAccess() const override { return false; }
+  bool InterfaceAccess(int32_t, std::optional<std::string>&) override { return false; }
+  bool HasStreamAccess() const override { return streamAccess; }
+  bool StreamAccess(const std::string& name, std::vector<uint8_t>& content) override {
+    asked.push_back(name);
+    if (copyFails) throw Error("The stream could not be copied.");
+    auto it = files.find(name);
+    if (it == files.end()) return false;
+    content = it->second;
+    return true;
+  }
+
+  bool streamAccess = true;
+  bool copyFails = false;
+  std::map<std::string, Bytes> files;
+  std::map<std::string, std::string> variables;
+  std::vector<std::string> asked;
+  int sets = 0;
+};
+
+TEST(KnowledgeBaseHostStream, LoadsTheEmbeddedFile) {
+  FakeHost host;
+  const std::string name = "embedded:\\\\\\letters.dcr";
+  host.files[name] = kWorkedExample;
+  TBackProp net(20, 20, 20, 20, 50);
+  net.Modified = true;
+  net.LoadFromHostStream(name, host);
+  EXPECT_EQ(host.asked, (std::vector<std::string>{name}));
+  EXPECT_EQ(host.sets, 0);
+  EXPECT_EQ(net.SaveToBytes(), kWorkedExample);
+  EXPECT_FALSE(net.Modified);
+}
+
+TEST(KnowledgeBaseHostStream, FailuresGoToLastErrorAndLeaveTheNetwork) {
+  const std::string name = "embedded:\\\\\\letters.dcr";
+  TBackProp net = WorkedExampleNetwork();
+  const Snapshot before(net);
+  {
+    FakeHost host;
+    host.streamAccess = false;
+    host.files[name] = TBackProp(2, 2, 2).SaveToBytes();
+    net.LoadFromHostStream(name, host);
+    EXPECT_EQ(host.variables["[LastError]"], "This feature requires NeoBook 5.0.0 or higher.");
+    EXPECT_TRUE(host.asked.empty());
+  }
+  EXPECT_TRUE(Snapshot(net) == before);
+  {
+    FakeHost host;
+    net.LoadFromHostStream(name, host);
+    EXPECT_EQ(host.variables["[LastError]"], "File not found.");
+    EXPECT_EQ(host.asked, (std::vector<std::string>{name}));
+  }
+  EXPECT_TRUE(Snapshot(net) == before);
+  {
+    FakeHost host;
+    host.copyFails = true;
+    net.LoadFromHostStream(name, host);
+    EXPECT_EQ(host.variables["[LastError]"], "The stream could not be copied.");
+  }
+  EXPECT_TRUE(Snapshot(net) == before);
+  {
+    FakeHost host;
+    Bytes damaged = TBackProp(20, 20, 20, 20, 50).SaveToBytes();
+    damaged.resize(damaged.size() - 1);
+    host.files[name] = damaged;
+    net.LoadFromHostStream(name, host);
+    EXPECT_EQ(host.variables["[LastError]"].rfind("Knowledge base '" + name + "' is damaged: ", 0), 0u)
+        << host.variables["[LastError]"];
+    EXPECT_EQ(host.sets, 1);
+  }
+  EXPECT_TRUE(Snapshot(net) == before);
+}
+
+}  // namespace
+}  // namespace kyt
