@@ -1,0 +1,103 @@
+#include "Segmentation.h"
+
+#include <algorithm>
+
+#include "recognition/GlobalMdl.h"
+
+namespace kytdcr {
+
+void SegmentPicture(kyt::TDCRFrame& frame, const kyt::Bitmap& picture, const SegmentParams& params) {
+  frame.AssignPicture(picture);
+  frame.BWThreshold = params.bw;
+  frame.NoiseThreshold = params.noise;
+  frame.SpaceWidth = params.space;
+  frame.Binarize();
+  frame.FindLines();
+  frame.FindWords();
+  frame.FindChars();
+}
+
+kyt::Bitmap GlyphBitmap(const kyt::TChar& glyph) {
+  kyt::Bitmap bitmap(glyph.BottomRight.X - glyph.TopLeft.X + 1, glyph.BottomRight.Y - glyph.TopLeft.Y + 1);
+  for (const kyt::TPoint& p : glyph.Pixels) bitmap.SetPixel(p.X - glyph.TopLeft.X, p.Y - glyph.TopLeft.Y, kyt::kBlack);
+  return bitmap;
+}
+
+kyt::TLayer GlyphInput(const kyt::Bitmap& glyph, int32_t gridW, int32_t gridH) {
+  kyt::TLayer input(size_t(gridW) * size_t(gridH) + 1, 0.0f);
+  kyt::TBackProp::BitmapToInput(kyt::NormalizeGlyph(glyph, gridW, gridH), input);
+  return input;
+}
+
+std::vector<FoundGlyph> RecognisableGlyphs(const kyt::TDCRFrame& frame, int32_t gridW, int32_t gridH) {
+  std::vector<FoundGlyph> out;
+  for (size_t l = 0; l < frame.Lines.size(); ++l) {
+    const kyt::TLine& line = frame.Lines[l];
+    for (size_t w = 0; w < line.Words.size(); ++w) {
+      const kyt::TWord& word = line.Words[w];
+      for (size_t c = 0; c < word.Chars.size(); ++c) {
+        const kyt::TChar& ch = word.Chars[c];
+        if (ch.Skipped || ch.Pixels.empty()) continue;
+        FoundGlyph g;
+        g.line = l, g.word = w, g.index = c;
+        g.box.Left = word.Left + ch.TopLeft.X - 1;
+        g.box.Top = line.Top + ch.TopLeft.Y - 1;
+        g.box.Right = word.Left + ch.BottomRight.X;
+        g.box.Bottom = line.Top + ch.BottomRight.Y;
+        g.input = GlyphInput(GlyphBitmap(ch), gridW, gridH);
+        out.push_back(std::move(g));
+      }
+    }
+  }
+  return out;
+}
+
+int32_t SpaceWidthFromGaps(std::vector<int32_t> gaps, int32_t fallback) {
+  if (gaps.empty()) return fallback;
+  std::sort(gaps.begin(), gaps.end());
+  const size_t n = gaps.size();
+  // Otsu's split of the sorted gaps into a lower and an upper group.
+  std::vector<double> prefix(n + 1, 0.0);
+  for (size_t i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + gaps[i];
+  double bestScore = -1.0;
+  size_t split = 0;  // first index of the upper group
+  for (size_t i = 1; i < n; ++i) {
+    if (gaps[i] == gaps[i - 1]) continue;
+    double w0 = double(i), w1 = double(n - i);
+    double m0 = prefix[i] / w0, m1 = (prefix[n] - prefix[i]) / w1;
+    double score = w0 * w1 * (m1 - m0) * (m1 - m0);
+    if (score > bestScore) bestScore = score, split = i;
+  }
+  const int32_t widest = gaps.back();
+  if (split == 0) return widest + 1;  // all gaps equal: one group
+  const double m0 = prefix[split] / double(split);
+  const double m1 = (prefix[n] - prefix[split]) / double(n - split);
+  // Word gaps are clearly wider than letter gaps; otherwise there are none.
+  if (m1 < 2.0 * m0 + 1.0) return widest + 1;
+  const int32_t lowerMax = gaps[split - 1], upperMin = gaps[split];
+  return (lowerMax + upperMin) / 2 + 1;
+}
+
+int32_t EstimateSpaceWidth(const kyt::TImageArray& ink, const kyt::TLines& lines, int32_t fallback) {
+  std::vector<int32_t> gaps;
+  const int32_t width = int32_t(ink.size());
+  for (const kyt::TLine& line : lines) {
+    int32_t lastInk = -1;
+    for (int32_t x = 0; x < width; ++x) {
+      const auto& column = ink[size_t(x)];
+      bool hasInk = false;
+      for (int32_t y = line.Top; y <= line.Bottom && y < int32_t(column.size()); ++y) {
+        if (column[size_t(y)] != 0) {
+          hasInk = true;
+          break;
+        }
+      }
+      if (!hasInk) continue;
+      if (lastInk >= 0 && x - lastInk > 1) gaps.push_back(x - lastInk - 1);
+      lastInk = x;
+    }
+  }
+  return SpaceWidthFromGaps(std::move(gaps), fallback);
+}
+
+}  // namespace kytdcr
