@@ -1,0 +1,39 @@
+// The library's start and end: the Win32 platform is installed when the
+// library is loaded; nothing else happens then.
+#include <windows.h>
+
+#include "platform/Platform.h"
+#include "platform/win32/Win32HintWindow.h"
+#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32WindowPeer.h"
+
+namespace {
+
+kyt::win32::Win32Platform* g_platform = nullptr;
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH: {
+      static kyt::win32::Win32Platform platform(instance);
+      g_platform = &platform;
+      kyt::SetPlatform(g_platform);
+      DisableThreadLibraryCalls(instance);
+      break;
+    }
+    case DLL_PROCESS_DETACH:
+      // On FreeLibrary (not at process end) the window classes go with the
+      // code of their window procedures, so that a reloaded library can
+      // register them again. Classes with live windows stay registered.
+      if (!reserved) {
+        kyt::win32::UnregisterDcrWindowClasses(instance);
+        kyt::win32::UnregisterHintWindowClass(instance);
+      }
+      kyt::SetPlatform(nullptr);
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}

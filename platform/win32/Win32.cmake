@@ -1,0 +1,31 @@
+# The Windows plug-in kytDCR.nbp: the entry points of host/Exports.cpp over the
+# portable core, served by the Win32 platform layer. Linked statically so that
+# it needs nothing but the system's DLLs.
+file(GLOB _kyt_win32_src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/*.cpp)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(_kyt_def ${CMAKE_CURRENT_SOURCE_DIR}/host/kytDCR.def)
+else()
+  set(_kyt_def ${CMAKE_CURRENT_SOURCE_DIR}/host/kytDCR64.def)
+endif()
+
+add_library(kytDCR SHARED host/Exports.cpp ${_kyt_win32_src} ${_kyt_def})
+target_link_libraries(kytDCR PRIVATE kytcore user32 gdi32 kernel32)
+target_compile_definitions(kytDCR PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+set_target_properties(kytDCR PROPERTIES OUTPUT_NAME kytDCR PREFIX "" SUFFIX ".nbp")
+target_link_options(kytDCR PRIVATE -static -static-libgcc -static-libstdc++
+                    -Wl,--no-undefined)
+
+# A static libtiff does not name what it needs itself; without this the link
+# order leaves its JPEG and zlib references unresolved.
+if(TARGET TIFF::TIFF)
+  get_target_property(_kyt_tiff_alias TIFF::TIFF ALIASED_TARGET)
+  if(NOT _kyt_tiff_alias)
+    set_property(TARGET TIFF::TIFF APPEND PROPERTY INTERFACE_LINK_LIBRARIES JPEG::JPEG ZLIB::ZLIB)
+  endif()
+endif()
+
+option(KYT_BUILD_WIN_TESTS "Build the Windows test host (tests/win32)" OFF)
+if(KYT_BUILD_WIN_TESTS)
+  add_subdirectory(tests/win32)
+endif()
