@@ -36,30 +36,28 @@ int32_t CheckedProduct(int32_t a, int32_t b, const char* what) {
 }
 
 // One layer of the forward pass: out[u] := Activation(sum over i = 0..n of
-// in[i] * w[u][i]) for u = 1..units. Four units are summed side by side so the
-// rounding stores of independent sums overlap; each sum keeps its own order.
+// in[i] * w[u][i]) for u = 1..units. kBlock units are summed side by side so
+// that the rounding stores of independent sums overlap; each sum keeps its own
+// order of terms.
+constexpr int32_t kBlock = 8;
+
 void ForwardLayer(const float* in, int32_t n, const TLayerWeights& weights, float* out, int32_t units) {
   int32_t u = 1;
-  for (; u + 3 <= units; u += 4) {
-    const float* w0 = weights[u].data();
-    const float* w1 = weights[u + 1].data();
-    const float* w2 = weights[u + 2].data();
-    const float* w3 = weights[u + 3].data();
-    float s0 = 0.0f, s1 = 0.0f, s2 = 0.0f, s3 = 0.0f;
+  for (; u + kBlock - 1 <= units; u += kBlock) {
+    const float* w[kBlock];
+    float s[kBlock];
+    for (int32_t k = 0; k < kBlock; ++k) {
+      w[k] = weights[size_t(u + k)].data();
+      s[k] = 0.0f;
+    }
     for (int32_t i = 0; i <= n; ++i) {
       const long double x = in[i];
-      s0 = float(s0 + x * w0[i]);
-      s1 = float(s1 + x * w1[i]);
-      s2 = float(s2 + x * w2[i]);
-      s3 = float(s3 + x * w3[i]);
+      for (int32_t k = 0; k < kBlock; ++k) s[k] = float(s[k] + x * w[k][i]);
     }
-    out[u] = TBackProp::Activation(s0);
-    out[u + 1] = TBackProp::Activation(s1);
-    out[u + 2] = TBackProp::Activation(s2);
-    out[u + 3] = TBackProp::Activation(s3);
+    for (int32_t k = 0; k < kBlock; ++k) out[u + k] = TBackProp::Activation(s[k]);
   }
   for (; u <= units; ++u) {
-    const float* w = weights[u].data();
+    const float* w = weights[size_t(u)].data();
     float s = 0.0f;
     for (int32_t i = 0; i <= n; ++i) s = float(s + static_cast<long double>(in[i]) * w[i]);
     out[u] = TBackProp::Activation(s);
@@ -74,9 +72,8 @@ float PatternScore(const TTrainingPairs& pattern, const TLayer& outputs, int32_t
   const int32_t limit = std::min<int32_t>(outputCount, int32_t(std::min(pattern.Target.size(), outputs.size())) - 1);
   const float* target = pattern.Target.data();
   const float* out = outputs.data();
-  for (int32_t o = 1; o <= limit; ++o) {
-    if (std::fabs(static_cast<long double>(target[o]) - out[o]) >= tolerance) ++wrong;
-  }
+  const long double tol = tolerance;
+  for (int32_t o = 1; o <= limit; ++o) wrong += int32_t(std::fabs(static_cast<long double>(target[o]) - out[o]) >= tol);
   // A target shorter than the output layer (outside the contract) counts its
   // missing outputs as wrong. A network without outputs scores 100.
   if (limit < outputCount) wrong += outputCount - std::max<int32_t>(limit, 0);
