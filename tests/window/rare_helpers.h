@@ -4,7 +4,9 @@
 // mutation sweeps that every decoder must survive with kyt::Error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <random>
@@ -118,9 +120,11 @@ inline void ExpectEveryTruncationRefused(const Decoder& decode, const std::vecto
 }
 
 // Random byte changes: the decoder either returns a picture or raises
-// kyt::Error (the sanitizer build catches any stray access).
+// kyt::Error (the sanitizer build catches any stray access). The environment
+// variable KYT_FUZZ_SCALE multiplies the rounds for longer soak runs.
 inline void SurviveMutations(const Decoder& decode, const std::vector<uint8_t>& file, unsigned rounds = 400,
                              size_t from = 0) {
+  if (const char* scale = std::getenv("KYT_FUZZ_SCALE")) rounds *= unsigned(std::max(1, std::atoi(scale)));
   std::mt19937 random(12345);
   for (unsigned round = 0; round < rounds; ++round) {
     std::vector<uint8_t> bytes = file;
