@@ -17,6 +17,9 @@
 #include <cstring>
 #include <limits>
 #include <utility>
+#ifdef _WIN32
+#include <share.h>
+#endif
 
 #include "core/Error.h"
 #include "host/HostInterface.h"
@@ -228,7 +231,12 @@ void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes) { LoadKnowledge
 
 void TBackProp::LoadFromFile(const std::string& fileName) {
   errno = 0;
+#ifdef _WIN32
+  // Others may read the file meanwhile, but not write it.
+  std::FILE* file = _fsopen(fileName.c_str(), "rb", _SH_DENYWR);
+#else
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
+#endif
   if (!file) throw Error("Cannot open file \"" + fileName + "\". " + SystemErrorText(errno));
   std::vector<uint8_t> bytes;
   uint8_t buffer[65536];
