@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Builds and tests the Windows plug-in as far as a Linux machine allows:
+#   1. the static picture libraries for mingw-w64 (scripts/build-mingw-deps.sh);
+#   2. the real 32-bit kytDCR.nbp (build-win32);
+#   3. a 64-bit build of the same plug-in and the test host (build-win64),
+#      run under wine64 in a virtual X server: the Win32 layer end to end;
+#   4. the 32-bit calling-convention glue driven by a host written in assembly,
+#      a static i686 Linux program run with qemu-i386-static (build-glue);
+#   5. the export and import tables of both DLLs with objdump.
+# Prints one line per stage and a summary; exits non-zero on any failure.
+#
+# Environment: KYT_MINGW_PREFIX (deps install root, default /opt/kytdcr-mingw),
+# KYT_JOBS (parallel build jobs, default 2).
+set -uo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=${KYT_JOBS:-2}
+b32=$repo/build-win32
+b64=$repo/build-win64
+bglue=$repo/build-glue
+logs=$repo/build-win64/logs
+mkdir -p "$logs"
+start=$(date +%s)
+
+declare -a stage_names=() stage_results=()
+failed=0
+record() {  # record <stage> <status>
+  stage_names+=("$1")
+  stage_results+=("$2")
+  [ "$2" = PASS ] || failed=1
+}
+
+# Runs a build step with its output in a log; shows the log's tail on failure.
+build_step() {  # build_step <stage> <log> <command...>
+  local stage=$1 log=$2; shift 2
+  echo "== $stage"
+  if "$@" >"$log" 2>&1; then
+    record "$stage" PASS
+    return 0
+  fi
+  echo "test-windows: $stage failed; last lines of $log:"
+  tail -n 30 "$log"
+  record "$stage" FAIL
+  return 1
+}
+
+need_tools() {
+  local missing=()
+  for t in i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ i686-linux-gnu-g++ qemu-i386-static xvfb-run cmake ninja; do
+    command -v "$t" >/dev/null || missing+=("$t")
+  done
+  [ -n "$(wine_binary)" ] || missing+=(wine64)
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "test-windows: missing tools: ${missing[*]} (run scripts/setup.sh windows)" >&2
+    exit 1
+  fi
+}
+
+wine_binary() {
+  command -v wine64 2>/dev/null || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || true
+}
+
+# Linux path to the path wine sees it under (drive Z: is the root).
+winpath() { echo "Z:${1//\//\\}"; }
+
+need_tools
+
+# --- 1. Picture libraries ---------------------------------------------------------
+build_step "deps: libjpeg, libpng, libtiff for mingw-w64" "$logs/deps.log" \
+  "$repo/scripts/build-mingw-deps.sh" || { echo "test-windows: cannot go on without the libraries"; exit 1; }
+
+# --- 2. The 32-bit plug-in ----------------------------------------------------------
+if build_step "build: i686 kytDCR.nbp" "$logs/build-win32.log" bash -c "
+    cmake -S '$repo' -B '$b32' -G Ninja -DCMAKE_TOOLCHAIN_FILE='$repo/cmake/toolchain-mingw-i686.cmake' \
+          -DCMAKE_BUILD_TYPE=Release && ninja -C '$b32' -j$jobs kytDCR"; then
+  grep -E 'warning:' "$logs/build-win32.log" | sort -u | head -20
+fi
+
+# --- 3. The 64-bit plug-in and the test host under wine ----------------------------------
+if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" bash -c "
+    cmake -S '$repo' -B '$b64' -G Ninja -DCMAKE_TOOLCHAIN_FILE='$repo/cmake/toolchain-mingw-x86_64.cmake' \
+          -DCMAKE_BUILD_TYPE=Release -DKYT_BUILD_WIN_TESTS=ON && ninja -C '$b64' -j$jobs kytDCR kyt_win_testhost"; then
+  grep -E 'warning:' "$logs/build-win64.log" | sort -u | head -20
+  wine=$(wine_binary)
+  export WINEPREFIX=$b64/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # xvfb-run keeps its auth file in TMPDIR: inside the build tree.
+  export TMPDIR=$b64/tmp
+  mkdir -p "$TMPDIR" "$b64/testhost-out"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== wine: first run, creating the prefix"
+    xvfb-run -a "$wine" wineboot -i >"$logs/wineboot.log" 2>&1
+    "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
+  fi
+  echo "== wine64: the test host plays the publication scripts"
+  rm -f "$b64/testhost-out/"*.png
+  timeout 900 xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$b64/tests/win32/kyt_win_testhost.exe" \
+    "$(winpath "$b64/kytDCR.nbp")" "$(winpath "$repo")" "$(winpath "$b64/testhost-out")" 2>"$logs/wine-stderr.log" |
+    tee "$logs/testhost.log" | tr -d '\r'
+  status=${PIPESTATUS[0]}
+  # Stop this prefix's wine server, which the run started.
+  WINEPREFIX=$b64/wineprefix "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+  if [ "$status" -eq 0 ] && grep -q "win32: [0-9]* passed, 0 failed" "$logs/testhost.log"; then
+    record "wine64: Win32 layer through the test host" PASS
+  else
+    echo "test-windows: test host exit status $status; wine's messages: $logs/wine-stderr.log"
+    record "wine64: Win32 layer through the test host" FAIL
+  fi
+  if [ -f "$b64/testhost-out/dcr-host-screenshot.png" ]; then
+    echo "screenshot: $b64/testhost-out/dcr-host-screenshot.png"
+  fi
+else
+  record "wine64: Win32 layer through the test host" "FAIL (not built)"
+fi
+
+# --- 4. The calling-convention glue under qemu ------------------------------------------
+if build_step "build: i686 glue test" "$logs/build-glue.log" bash -c "
+    cmake -S '$repo/tests/glue' -B '$bglue' -G Ninja && ninja -C '$bglue' -j$jobs"; then
+  echo "== qemu-i386: host in assembly against the 32-bit glue"
+  qemu-i386-static "$bglue/glue_test" | tee "$logs/glue.log"
+  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    record "qemu-i386: calling conventions of the entry points and callbacks" PASS
+  else
+    record "qemu-i386: calling conventions of the entry points and callbacks" FAIL
+  fi
+else
+  record "qemu-i386: calling conventions of the entry points and callbacks" "FAIL (not built)"
+fi
+
+# --- 5. Export and import tables ----------------------------------------------------------
+for arch in i686 x86_64; do
+  dir=$b32
+  [ "$arch" = x86_64 ] && dir=$b64
+  echo "== objdump: $arch kytDCR.nbp"
+  if [ -f "$dir/kytDCR.nbp" ] && "$repo/scripts/check-exports.sh" "$dir/kytDCR.nbp" "$arch"; then
+    record "objdump: $arch exports and imports" PASS
+  else
+    record "objdump: $arch exports and imports" FAIL
+  fi
+done
+
+elapsed=$(( $(date +%s) - start ))
+echo
+echo "== Windows test summary (${elapsed}s)"
+passed=0
+fails=0
+for i in "${!stage_names[@]}"; do
+  printf '%-5s %s\n' "${stage_results[$i]%% *}" "${stage_names[$i]}"
+  if [ "${stage_results[$i]}" = PASS ]; then passed=$((passed + 1)); else fails=$((fails + 1)); fi
+done
+echo "windows: $passed passed, $fails failed"
+exit "$failed"
