@@ -39,11 +39,14 @@ TEST(ToolCodes, BalancedTargetsWithinTheFirstRows) {
 
 TEST(ToolCodes, LengthsAndLimits) {
   EXPECT_EQ(DefaultCodeLength(1), 16);
-  EXPECT_EQ(DefaultCodeLength(15), 16);
-  EXPECT_EQ(DefaultCodeLength(16), 32);
-  EXPECT_EQ(DefaultCodeLength(79), 128);
+  EXPECT_EQ(DefaultCodeLength(30), 16);
+  EXPECT_EQ(DefaultCodeLength(31), 32);
+  EXPECT_EQ(DefaultCodeLength(79), 64);
+  EXPECT_EQ(DefaultCodeLength(126), 64);
   EXPECT_EQ(DefaultCodeLength(127), 128);
-  EXPECT_EQ(DefaultCodeLength(128), 256);
+  EXPECT_EQ(DefaultCodeLength(254), 128);
+  EXPECT_EQ(DefaultCodeLength(255), 256);
+  EXPECT_NO_THROW(CodeTargets(126, DefaultCodeLength(126)));
   EXPECT_THROW(CodeTargets(10, 24), kyt::Error);
   EXPECT_THROW(CodeTargets(31, 16), kyt::Error);
   EXPECT_NO_THROW(CodeTargets(30, 16));

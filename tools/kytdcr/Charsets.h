@@ -14,4 +14,8 @@ std::string NamedCharset(const std::string& name);
 // o, c, s, v, w, x, z; most Cyrillic lower-case letters are small capitals).
 std::string NamedAlikeGroups(const std::string& name);
 
+// Frequent letter pairs of the set's language, UTF-8, separated by blanks: the
+// pairs worth a pattern of their own where they touch in text.
+std::string NamedPairs(const std::string& name);
+
 }  // namespace kytdcr

@@ -8,7 +8,7 @@ namespace kytdcr {
 
 int32_t DefaultCodeLength(int32_t patterns) {
   int32_t n = 16;
-  while (n - 1 < patterns) n *= 2;
+  while (2 * (n - 1) < patterns) n *= 2;
   return n;
 }
 

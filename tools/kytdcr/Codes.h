@@ -11,8 +11,8 @@
 
 namespace kytdcr {
 
-// The smallest power of two (at least 16) whose rows 1..n-1 give each of
-// `patterns` patterns a target of its own.
+// The smallest power of two n (at least 16) whose rows 1..n-1 and their
+// complements give each of `patterns` patterns a target of its own.
 int32_t DefaultCodeLength(int32_t patterns);
 
 // `count` targets of `length` + 1 elements (element 0 unused). `length` must be

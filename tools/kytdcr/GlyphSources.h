@@ -34,6 +34,19 @@ struct SourceReport {
 SourceReport AddFontGlyphs(const std::u32string& chars, const FontSampleOptions& options, TrainingData& data,
                            int32_t& variant);
 
+// Renders every pair of characters of `pairs` (two code points each) as they
+// stand side by side in a line of text. Where the two touch, segmentation sees
+// one glyph, which recognition can only name as the pair: such renderings are
+// samples of a pattern named by the two characters. A pair becomes a pattern
+// only when it touches in at least `minTouching` renderings; pairs that never
+// touch add nothing. Returns the names of the pair patterns added.
+SourceReport AddFontPairs(const std::vector<std::u32string>& pairs, const FontSampleOptions& options,
+                          int32_t minTouching, TrainingData& data);
+
+// Every ordered pair of the letters of `chars` (characters that are letters
+// in lower case: a-z and Cyrillic).
+std::vector<std::u32string> LowerCasePairs(const std::u32string& chars);
+
 // A label from a file or folder name: "U+XXXX" stands for that character
 // (for characters a file name cannot hold), everything else is UTF-8; the
 // result is code page 1251. Raises kyt::Error for what the code page lacks.

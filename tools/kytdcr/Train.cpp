@@ -43,6 +43,13 @@ const char* const kHelp =
     "  --shifts LIST      horizontal sub-pixel shifts in 1/64 pixel (default 0)\n"
     "  --bw-variants LIST binarisation thresholds (default 196)\n"
     "  --noise N          noise threshold while segmenting (default 3)\n"
+    "  --pairs LIST       pairs of characters that may touch in text, separated\n"
+    "                     by blanks; 'frequent' for the charset's frequent letter\n"
+    "                     pairs, 'letters' for every pair of its lower-case\n"
+    "                     letters; a pair that segments as one glyph in at least\n"
+    "                     --pair-min renderings becomes a pattern named by both\n"
+    "                     characters (default: none)\n"
+    "  --pair-min N       renderings a pair must touch in (default 3)\n"
     "Glyph pictures:\n"
     "  --bw N, --space N  black/white threshold and space width (196, 22);\n"
     "                     the noise threshold is --noise\n"
@@ -100,6 +107,8 @@ int RunTrain(const Args& args) {
                          {"shifts"},
                          {"bw-variants"},
                          {"noise"},
+                         {"pairs"},
+                         {"pair-min"},
                          {"bw"},
                          {"space"},
                          {"alike"},
@@ -195,6 +204,37 @@ int RunTrain(const Args& args) {
     SourceReport r = AddFontGlyphs(chars, render, data, variant);
     notes.insert(notes.end(), r.notes.begin(), r.notes.end());
     std::fprintf(stderr, "fonts: %zu renderings, %zu samples\n", r.renderings, r.samples);
+  }
+  if (auto pairsText = options.Value("pairs"); pairsText && *pairsText != "none") {
+    if (render.fontFiles.empty()) throw UsageError("--pairs needs --font");
+    std::vector<std::u32string> pairs;
+    if (*pairsText == "letters") {
+      pairs = LowerCasePairs(chars);
+    } else {
+      const std::string list = *pairsText == "frequent" ? NamedPairs(options.Value("charset", "latin")) : *pairsText;
+      std::u32string word;
+      for (char32_t c : Utf8ToCodePoints(list + " ")) {
+        if (c != U' ') {
+          word += c;
+          continue;
+        }
+        if (word.empty()) continue;
+        if (word.size() != 2) {
+          std::string shown;
+          for (char32_t w : word) shown += CodePointToUtf8(w);
+          throw UsageError("--pairs: '" + shown + "' is not a pair of characters");
+        }
+        for (char32_t w : word)
+          if (CodePointToCp1251(w) < 0) throw UsageError("--pairs: code page 1251 has no character " + DescribeCodePoint(w));
+        pairs.push_back(word);
+        word.clear();
+      }
+    }
+    SourceReport r = AddFontPairs(pairs, render, options.Int("pair-min", 3, 1, 1 << 20), data);
+    std::string names;
+    for (const auto& n : r.notes) names += " " + Shown(n);
+    std::fprintf(stderr, "pairs: %zu renderings, %zu touching pairs became patterns (%zu samples):%s\n",
+                 r.renderings, r.notes.size(), r.samples, names.c_str());
   }
   for (const std::string& folder : folders) {
     SourceReport r = AddGlyphFolder(folder, folderParams, gridW, gridH, data, variant);
