@@ -182,6 +182,12 @@ RECT RectInParent(HWND w) {
   return r;
 }
 
+std::string Hex6(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof(buf), "%06X", v);
+  return buf;
+}
+
 std::string Describe(const RECT& r) {
   char buf[96];
   std::snprintf(buf, sizeof(buf), "(%ld,%ld)-(%ld,%ld)", long(r.left), long(r.top), long(r.right), long(r.bottom));
@@ -270,19 +276,23 @@ constexpr int kTitle = 25;
 
 // Compares the picture with what was painted below the title, as far as it
 // shows in the `clipW` x `clipH` area at the top left (the frame's client area).
+// The picture is scrolled by (scrollX, scrollY).
 bool PictureShown(const Canvas& painted, const Image& picture, int offsetY, std::string& detail, int clipW = 1 << 30,
-                  int clipH = 1 << 30) {
-  const int w = std::min({picture.width, painted.width, clipW});
-  const int h = std::min({picture.height, painted.height, clipH}) - offsetY;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (painted.At(x, y + offsetY) != picture.At(x, y)) {
+                  int clipH = 1 << 30, int scrollX = 0, int scrollY = 0) {
+  const int w = std::min({picture.width - scrollX, painted.width, clipW});
+  const int top = std::max(0, offsetY - scrollY);
+  const int h = std::min({picture.height - scrollY + offsetY, painted.height, clipH});
+  for (int y = top; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t want = picture.At(x + scrollX, y - offsetY + scrollY);
+      if (painted.At(x, y) != want) {
         char buf[160];
-        std::snprintf(buf, sizeof(buf), "pixel (%d,%d) of the picture painted as %06X, expected %06X", x, y,
-                      painted.At(x, y + offsetY), picture.At(x, y));
+        std::snprintf(buf, sizeof(buf), "window pixel (%d,%d) painted as %06X, expected %06X", x, y, painted.At(x, y),
+                      want);
         detail = buf;
         return false;
       }
+    }
   return true;
 }
 
@@ -322,6 +332,7 @@ class Session {
   void WindowLifecycle();
   void KnowledgeBaseAndRecognition();
   void Painting();
+  void Metafiles();
   void ScriptCommands();
   void EditorDialogs();
   void Removal();
@@ -597,6 +608,23 @@ void Session::Painting() {
   Check("large picture: painted unscaled from its top-left corner, up to the scroll bars",
         PictureShown(bigCanvas, big, kTitle, detail, client.right, client.bottom), detail);
 
+  // Scrolling: one line down with the scroll bar, one step right with the arrow key.
+  SendMessageW(frame, WM_VSCROLL, SB_LINEDOWN, 0);
+  SendMessageW(dcr, WM_KEYDOWN, VK_RIGHT, 0);
+  SCROLLINFO hs{}, vs{};
+  hs.cbSize = vs.cbSize = sizeof(SCROLLINFO);
+  hs.fMask = vs.fMask = SIF_POS;
+  GetScrollInfo(frame, SB_HORZ, &hs);
+  GetScrollInfo(frame, SB_VERT, &vs);
+  Check("scrolling: the scroll bar and the arrow key move the positions", hs.nPos > 0 && vs.nPos > 0,
+        std::to_string(hs.nPos) + "," + std::to_string(vs.nPos));
+  Canvas scrolled(500, 350, kSentinel);
+  SendMessageW(dcr, 0x04FA, reinterpret_cast<WPARAM>(scrolled.dc), 5);
+  Check("scrolling: the picture is painted from the scrolled position",
+        PictureShown(scrolled, big, kTitle, detail, client.right, client.bottom, hs.nPos, vs.nPos), detail);
+  SendMessageW(frame, WM_VSCROLL, SB_TOP, 0);
+  SendMessageW(frame, WM_HSCROLL, SB_TOP, 0);
+
   // What the screen shows: the host's window with the DCR window over Rect1.
   Check("kytDcrLoadPicture of the sample for the screenshot: true", Exec(4, {"Rect1", SamplePath()}));
   Image sample;
@@ -623,6 +651,98 @@ void Session::Painting() {
   Check("screen: the DCR window's cream title shows", shotCream > 300, std::to_string(shotCream) + " cream pixels");
   Check("screen: the sample picture shows below the title",
         haveSample && PictureShown(onScreen, sample, kTitle, detail), haveSample ? detail : error);
+}
+
+// A placeable Windows metafile of 200 x 100 pixels (at 96 units per inch)
+// with a blue rectangle, black outline, from (20,20) to the right edge (200,60).
+std::vector<uint8_t> PlaceableMetafile(bool goodChecksum) {
+  std::vector<uint16_t> w;
+  auto record = [&w](uint16_t function, std::initializer_list<uint16_t> params) {
+    const uint32_t size = 3 + uint32_t(params.size());
+    w.push_back(uint16_t(size));
+    w.push_back(uint16_t(size >> 16));
+    w.push_back(function);
+    w.insert(w.end(), params);
+  };
+  std::vector<uint16_t> header = {0xCDD7, 0x9AC6, 0, 0, 0, 200, 100, 96, 0, 0};
+  uint16_t sum = 0;
+  for (uint16_t v : header) sum ^= v;
+  header.push_back(goodChecksum ? sum : uint16_t(sum ^ 1));
+  record(0x020B, {0, 0});                   // SetWindowOrg(y, x)
+  record(0x020C, {100, 200});               // SetWindowExt(y, x)
+  record(0x02FC, {0, 0x0000, 0x00FF, 0});   // CreateBrushIndirect(solid, RGB(0,0,255))
+  record(0x012D, {0});                      // SelectObject(brush)
+  record(0x041B, {60, 200, 20, 20});        // Rectangle(bottom, right, top, left)
+  record(0x0000, {});                       // end
+  std::vector<uint16_t> mf = {1, 9, 0x0300, 0, 0, 1, 0, 0, 0};  // type, header size, version, size, objects, max record, params
+  const uint32_t total = uint32_t(mf.size() + w.size());
+  mf[3] = uint16_t(total);
+  mf[4] = uint16_t(total >> 16);
+  mf[6] = 7;  // the largest record, in words
+  mf.insert(mf.end(), w.begin(), w.end());
+  std::vector<uint8_t> bytes;
+  for (uint16_t v : header) {
+    bytes.push_back(uint8_t(v));
+    bytes.push_back(uint8_t(v >> 8));
+  }
+  for (uint16_t v : mf) {
+    bytes.push_back(uint8_t(v));
+    bytes.push_back(uint8_t(v >> 8));
+  }
+  return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+void Session::Metafiles() {
+  HWND dcr = DcrWindowOf(rect1_);
+  if (!dcr) return;
+  // An enhanced metafile recorded with GDI: a frame of 200 x 100 reference pixels, a red rectangle inside.
+  const std::string emfPath = Win(paths_.output, "red-box.emf");
+  HDC ref = GetDC(nullptr);
+  const int mmW = GetDeviceCaps(ref, HORZSIZE), mmH = GetDeviceCaps(ref, VERTSIZE);
+  const int pxW = GetDeviceCaps(ref, HORZRES), pxH = GetDeviceCaps(ref, VERTRES);
+  ReleaseDC(nullptr, ref);
+  RECT frame{0, 0, MulDiv(200, mmW * 100, pxW), MulDiv(100, mmH * 100, pxH)};
+  HDC rec = CreateEnhMetaFileW(nullptr, Wide(emfPath).c_str(), &frame, nullptr);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT box{20, 20, 120, 60};
+  FillRect(rec, &box, red);
+  DeleteObject(red);
+  DeleteEnhMetaFile(CloseEnhMetaFile(rec));
+  Check("kytDcrLoadPicture of an EMF file: true", Exec(4, {"Rect1", emfPath}), Shown(LastError()));
+  Canvas c(500, 350, kSentinel);
+  SendMessageW(dcr, 0x04FA, reinterpret_cast<WPARAM>(c.dc), 5);
+  Check("EMF: drawn at its own size on white, the rectangle where it was recorded",
+        c.At(70, kTitle + 40) == 0xFF0000 && c.At(10, kTitle + 10) == kWhite && c.At(150, kTitle + 80) == kWhite,
+        Hex6(c.At(70, kTitle + 40)) + " " + Hex6(c.At(10, kTitle + 10)) + " " + Hex6(c.At(150, kTitle + 80)));
+
+  const std::string wmfPath = Win(paths_.output, "blue-box.wmf");
+  WriteBytes(wmfPath, PlaceableMetafile(true));
+  Check("kytDcrLoadPicture of a placeable WMF file: true", Exec(4, {"Rect1", wmfPath}), Shown(LastError()));
+  Canvas w(500, 350, kSentinel);
+  SendMessageW(dcr, 0x04FA, reinterpret_cast<WPARAM>(w.dc), 5);
+  Check("WMF: 200 x 100 at 96 units per inch, unscaled: the outline ends in the last column",
+        w.At(70, kTitle + 40) == 0x0000FF && w.At(10, kTitle + 10) == kWhite && w.At(199, kTitle + 40) == 0 &&
+            w.At(198, kTitle + 40) == 0x0000FF && w.At(200, kTitle + 40) == kWhite && w.At(70, kTitle + 20) == 0,
+        Hex6(w.At(70, kTitle + 40)) + " " + Hex6(w.At(199, kTitle + 40)) + " " + Hex6(w.At(200, kTitle + 40)));
+
+  ClearLastError();
+  const std::string badPath = Win(paths_.output, "bad-checksum.wmf");
+  WriteBytes(badPath, PlaceableMetafile(false));
+  Check("WMF with a broken header checksum: false with a message", !Exec(4, {"Rect1", badPath}) &&
+                                                                        LastError() != "(untouched)");
+  ClearLastError();
+  const std::string junkPath = Win(paths_.output, "junk.emf");
+  WriteBytes(junkPath, std::vector<uint8_t>(300, 0x41));
+  Check("EMF file holding no metafile: false with a message", !Exec(4, {"Rect1", junkPath}) &&
+                                                                 LastError() != "(untouched)");
+  Canvas after(500, 350, kSentinel);
+  SendMessageW(dcr, 0x04FA, reinterpret_cast<WPARAM>(after.dc), 5);
+  Check("failed metafile loads leave the picture as it was", after.At(70, kTitle + 40) == 0x0000FF);
 }
 
 void Session::ScriptCommands() {
@@ -822,6 +942,7 @@ int wmain(int argc, wchar_t** argv) {
     s.WindowLifecycle();
     s.KnowledgeBaseAndRecognition();
     s.Painting();
+    s.Metafiles();
     s.ScriptCommands();
     s.EditorDialogs();
     s.Removal();
