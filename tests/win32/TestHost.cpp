@@ -459,6 +459,11 @@ void Session::WindowLifecycle() {
   Check("kytDcrCreate for an unknown object: [LastError]",
         LastError() == Cp1251(L"Объект с именем") + "Nope" + Cp1251(L" не существует."), Shown(LastError()));
 
+  Host().objects["Ghost"] = reinterpret_cast<HWND>(uintptr_t(0x7FFF1234));  // a number that is no window
+  ClearLastError();
+  Check("kytDcrCreate for a handle that is no window: false with a message",
+        !Exec(1, {"Ghost"}) && LastError() != "(untouched)" && !LastError().empty(), Shown(LastError()));
+
   Host().answerRequest6 = false;
   Check("kytDcrCreate on a host without request 6: false", !Exec(1, {"Rect2"}));
   Check("kytDcrCreate on a host without request 6: [LastError]",
@@ -479,6 +484,16 @@ void Session::WindowLifecycle() {
   if (frame) fr = RectInParent(frame);
   Check("frame fills the resized window", frame && fr.left == 0 && fr.top == 0 && fr.right == 500 && fr.bottom == 350,
         Describe(fr));
+  // An object that no longer answers request 7: variables and size stay.
+  Host().objects.erase("Rect1");
+  Host().variables.erase("[Rect1_MaxX]");
+  SetWindowPos(rect1_, nullptr, 0, 0, 450, 320, SWP_NOMOVE | SWP_NOZORDER);
+  SendMessageW(dcr, 0x04FA, 0, 4);
+  const RECT kept = RectInParent(dcr);
+  Check("sub-code 4 for an object the host no longer knows: nothing changes",
+        !Host().HasVariable("[Rect1_MaxX]") && kept.right == 500 && kept.bottom == 350, Describe(kept));
+  Host().objects["Rect1"] = rect1_;
+  SetWindowPos(rect1_, nullptr, 0, 0, 500, 350, SWP_NOMOVE | SWP_NOZORDER);
   Check("sub-codes 5 (no DC) and 6: message result 0",
         SendMessageW(dcr, 0x04FA, 0, 5) == 0 && SendMessageW(dcr, 0x04FA, 0, 6) == 0);
 }
