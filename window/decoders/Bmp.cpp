@@ -1,7 +1,8 @@
 // Windows bitmaps: the DIB reader shared with icons, and the bitmap file
 // (bmp, rle, dib) around it. Handles the core and info headers and their
 // later versions, 1/2/4/8-bit palettes, 16/24/32-bit pixels with or without
-// colour masks, RLE8 and RLE4 compression, and bottom-up and top-down rows.
+// colour masks, RLE8 and RLE4 compression (bottom-up only, as Windows has
+// it), and bottom-up and top-down rows.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -132,9 +133,11 @@ Header ReadHeader(const uint8_t* data, size_t size, bool halfHeight) {
       break;
     case kBiRle8:
       if (h.BitCount != 8) throw Error("An RLE8 bitmap must have 8 bits per pixel");
+      if (h.TopDown) throw Error("A compressed bitmap cannot be stored top row first");
       break;
     case kBiRle4:
       if (h.BitCount != 4) throw Error("An RLE4 bitmap must have 4 bits per pixel");
+      if (h.TopDown) throw Error("A compressed bitmap cannot be stored top row first");
       break;
     case kBiBitfields:
     case kBiAlphaBitfields:
@@ -252,8 +255,7 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, const Palette& p
   // Pixels that the data skips keep colour 0 of the palette.
   image.Picture = Bitmap(int32_t(width), int32_t(height), PaletteColor(palette, 0));
   auto put = [&](int64_t x, int64_t row, uint32_t index) {
-    if (x < width && row < height)
-      image.Picture.SetPixel(int32_t(x), int32_t(h.TopDown ? row : height - 1 - row), PaletteColor(palette, index));
+    if (x < width && row < height) image.Picture.SetPixel(int32_t(x), int32_t(height - 1 - row), PaletteColor(palette, index));
   };
 
   size_t p = size_t(pixelOffset);
