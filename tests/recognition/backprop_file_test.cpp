@@ -405,6 +405,55 @@ TEST_F(DamagedKnowledgeBase, FileErrorsNameTheFile) {
   EXPECT_TRUE(Snapshot(net) == before);
 }
 
+// Random damage anywhere in a small knowledge base: every result is either a
+// complete load or a kyt::Error with the network untouched.
+TEST(KnowledgeBaseFile, RandomDamageIsLoadedOrRefusedCleanly) {
+  std::mt19937_64 random(77);
+  TBackProp source = reference::RandomNetwork(6, 3, 4, random);
+  source.InputRows = 2;
+  source.InputCols = 3;
+  source.OutputRows = 2;
+  source.OutputCols = 2;
+  source.AddTrainingPairs({{TLayer(7, 1.0f), TLayer(7, -1.0f)}, TLayer(5, 1.0f), "ab"});
+  source.AddTrainingPairs({{}, TLayer(5, -1.0f), ""});
+  source.AddTrainingPairs({{TLayer(7, 0.5f)}, TLayer(5, 1.0f), "xyz"});
+  const Bytes good = source.SaveToBytes();
+  const int32_t interesting[] = {-1, 0, 1, 2, 3, 7, 100, 65536, INT32_MAX, INT32_MIN, 0x40000000};
+  int refused = 0, loaded = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    Bytes b = good;
+    const int edits = 1 + int(random() % 3);
+    for (int e = 0; e < edits; ++e) {
+      switch (random() % 3) {
+        case 0:
+          if (!b.empty()) b[random() % b.size()] = uint8_t(random());
+          break;
+        case 1:
+          if (b.size() >= 4) PutInt(b, (random() % (b.size() / 4)) * 4, interesting[random() % std::size(interesting)]);
+          break;
+        default:
+          b.resize(random() % (b.size() + 1));
+          break;
+      }
+    }
+    TBackProp net(2, 2, 2);
+    const Snapshot before(net);
+    try {
+      net.LoadFromBytes(b);
+      ++loaded;
+      // What loaded is consistent: it saves back to the bytes it came from, less any tail.
+      const Bytes again = net.SaveToBytes();
+      ASSERT_LE(again.size(), b.size());
+      ASSERT_TRUE(std::equal(again.begin(), again.end(), b.begin())) << "trial " << trial;
+    } catch (const Error&) {
+      ++refused;
+      ASSERT_TRUE(Snapshot(net) == before) << "trial " << trial;
+    }
+  }
+  EXPECT_GT(refused, 1000);
+  EXPECT_GT(loaded, 100);
+}
+
 // The host as the embedded-file loader sees it.
 class FakeHost : public IHost {
  public:
