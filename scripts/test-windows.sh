@@ -83,9 +83,9 @@ if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" b
   grep -E 'warning:' "$logs/build-win64.log" | sort -u | head -20
   wine=$(wine_binary)
   export WINEPREFIX=$b64/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  # xvfb-run keeps its auth file in TMPDIR: inside the build tree.
-  export TMPDIR=$b64/tmp
-  mkdir -p "$TMPDIR" "$b64/testhost-out"
+  # xvfb-run's auth file, wine's server directory and caches stay inside the build tree.
+  export TMPDIR=$b64/tmp XDG_CACHE_HOME=$b64/tmp/cache
+  mkdir -p "$TMPDIR" "$XDG_CACHE_HOME" "$b64/testhost-out"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== wine: first run, creating the prefix"
     xvfb-run -a "$wine" wineboot -i >"$logs/wineboot.log" 2>&1
