@@ -110,10 +110,48 @@ RawHost& TheHost() {
 
 void Attach() { plugin::SetHost(&TheHost()); }
 
+// Hosts may run with floating-point exceptions unmasked or a lowered x87
+// precision. The engine computes in extended precision with every exception
+// masked, so each entry point sets that state and gives the host's back.
+class FloatingPointState {
+ public:
+  FloatingPointState() noexcept {
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__ __volatile__("fnstcw %0" : "=m"(x87_));
+    __asm__ __volatile__("fnclex");
+    const uint16_t engine = 0x037F;  // all exceptions masked, 64-bit mantissa, round to nearest
+    __asm__ __volatile__("fldcw %0" : : "m"(engine));
+#if defined(__SSE__)
+    __asm__ __volatile__("stmxcsr %0" : "=m"(sse_));
+    const uint32_t masked = 0x1F80;
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(masked));
+#endif
+#endif
+  }
+  ~FloatingPointState() {
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__ __volatile__("fnclex");
+    __asm__ __volatile__("fldcw %0" : : "m"(x87_));
+#if defined(__SSE__)
+    // Keep the host's control bits, drop the flags raised while we ran.
+    const uint32_t restored = sse_ & ~uint32_t(0x3F);
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(restored));
+#endif
+#endif
+  }
+  FloatingPointState(const FloatingPointState&) = delete;
+  FloatingPointState& operator=(const FloatingPointState&) = delete;
+
+ private:
+  uint16_t x87_ = 0;
+  uint32_t sse_ = 0;
+};
+
 // The portable entry points already catch everything; this is the last line
 // of defence so that nothing ever unwinds into the host.
 template <typename F, typename R>
 R Guarded(F&& body, R failed) noexcept {
+  FloatingPointState fpu;
   try {
     return body();
   } catch (...) {
