@@ -299,7 +299,7 @@ TEST_F(PictureLoading, VariableSourceWithOtherExtensionsShowsTheMessage) {
       {"photo.Gif", ".Gif"},      // shown as the name writes it
       {"photo", ""},              // no extension: two blanks in the text
       {"a.b\\photo", ""},         // the dot belongs to a folder
-      {"c:photo", ""},
+      {"c.d:photo", ""},          // nor to a drive or stream name before ":"
       {"my.photo.tiff", ".tiff"},
   };
   for (const auto& c : cases) {

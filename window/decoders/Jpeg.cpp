@@ -7,6 +7,7 @@
 #include <jerror.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <string>
