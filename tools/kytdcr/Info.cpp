@@ -77,8 +77,11 @@ int RunInfo(const Args& args) {
   if (!options.Has("brief")) {
     std::printf("\n  #  name  samples\n");
     for (int32_t i = 0; i < net->PatternCount(); ++i) {
-      std::printf("%3d  %-4s  %zu\n", i, ShowName(net->PatternName(i)).c_str(),
-                  net->TrainingSet[size_t(i)].Samples.size());
+      std::string name = ShowName(net->PatternName(i));
+      size_t shown = 0;  // characters, not bytes
+      for (unsigned char c : name) shown += (c & 0xC0) != 0x80 ? 1 : 0;
+      if (shown < 4) name.append(4 - shown, ' ');
+      std::printf("%3d  %s  %zu\n", i, name.c_str(), net->TrainingSet[size_t(i)].Samples.size());
     }
   }
   return 0;
