@@ -79,9 +79,9 @@ run() {
     kytdcr)
       local kb=latin; [ "$lang" = russian ] && kb=russian
       # shellcheck disable=SC2086
-      "$kytdcr" recognize --kb "$kb" $kytdcr_args -o "$out" "$png" ;;
+      "$kytdcr" recognize --kb "$kb" $kytdcr_args -o "$out" "$png" >/dev/null ;;
     ocrad) ocrad -o "$out" "$pgm" ;;
-    gocr) gocr -f UTF8 -o "$out" -i "$pgm" ;;
+    gocr) gocr -f UTF8 -i "$pgm" >"$out" 2>/dev/null ;;
     tesseract)
       local l=eng; [ "$lang" = russian ] && l=rus
       tesseract "$png" "${out%.txt}" -l "$l" >/dev/null 2>&1 ;;
@@ -103,7 +103,7 @@ for lang in english russian; do
         if [ "$program" != kytdcr ] && ! have "$program"; then continue; fi
         read -r rate secs < <(run "$program" "$lang" "$base.png" "$base.pgm" "$truth" "$base.$program.txt" || echo "fail -")
         printf '%-8s %-26s %4s  %-10s %7s %8s\n' "$lang" "$font" "$size" "$program" "$rate" "$secs"
-        if [ "$rate" != fail ]; then
+        if [[ "$rate" =~ ^[0-9.]+$ ]]; then
           sum[$lang.$program]=$(echo "${sum[$lang.$program]:-0} + $rate" | bc -l)
           count[$lang.$program]=$(( ${count[$lang.$program]:-0} + 1 ))
         fi
