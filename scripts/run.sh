@@ -9,4 +9,4 @@ ninja -C build kytdcr >/dev/null
 if [ $# -gt 0 ]; then
   exec build/tools/kytdcr/kytdcr "$@"
 fi
-exec build/tools/kytdcr/kytdcr recognize --kb data/kb/latin.dcr data/samples/sample.png
+exec build/tools/kytdcr/kytdcr recognize data/samples/sample.png
