@@ -88,7 +88,9 @@ if [ -n "$symbols" ] && [ -n "$image_base" ]; then
   mismatch=""
   while read -r ordinal name; do
     rva=$(awk -v o="$ordinal" '$1 == o { print $2 }' <<<"$eat")
-    address=$(awk -v n="$name" '$2 == "T" && ($3 == n || $3 == "_" n || index($3, "_" n "@") == 1) { print $1; exit }' <<<"$symbols")
+    # x86_64: plain names; i686: _name@bytes for stdcall.
+    address=$(awk -v n="$name" '$2 == "T" && ($3 == n || $3 == "_" n || index($3, "_" n "@") == 1) {
+                                  print $1; exit }' <<<"$symbols")
     if [ -z "$rva" ] || [ -z "$address" ] ||
        [ $((0x$image_base + 0x$rva)) -ne $((0x$address)) ]; then
       mismatch+=" $ordinal:$name"

@@ -21,7 +21,9 @@ constexpr int32_t kMaxSide = 32767;  // GDI's coordinate range
 
 uint16_t Word(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
 int16_t SignedWord(const std::vector<uint8_t>& b, size_t at) { return int16_t(Word(b, at)); }
-uint32_t DWord(const std::vector<uint8_t>& b, size_t at) { return uint32_t(Word(b, at)) | (uint32_t(Word(b, at + 2)) << 16); }
+uint32_t DWord(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t(Word(b, at)) | (uint32_t(Word(b, at + 2)) << 16);
+}
 
 struct EnhMetafile {
   HENHMETAFILE handle = nullptr;

@@ -171,7 +171,9 @@ void Pump() {
 HWND DcrWindowOf(HWND object) { return FindWindowExW(object, nullptr, L"TTkytForm", nullptr); }
 int DcrWindowCount(HWND object) {
   int n = 0;
-  for (HWND w = FindWindowExW(object, nullptr, L"TTkytForm", nullptr); w; w = FindWindowExW(object, w, L"TTkytForm", nullptr)) ++n;
+  for (HWND w = FindWindowExW(object, nullptr, L"TTkytForm", nullptr); w;
+       w = FindWindowExW(object, w, L"TTkytForm", nullptr))
+    ++n;
   return n;
 }
 
@@ -692,7 +694,8 @@ std::vector<uint8_t> PlaceableMetafile(bool goodChecksum) {
   record(0x012D, {0});                      // SelectObject(brush)
   record(0x041B, {60, 200, 20, 20});        // Rectangle(bottom, right, top, left)
   record(0x0000, {});                       // end
-  std::vector<uint16_t> mf = {1, 9, 0x0300, 0, 0, 1, 0, 0, 0};  // type, header size, version, size, objects, max record, params
+  // Type, header size, version, size (2 words), objects, largest record (2 words), parameters.
+  std::vector<uint16_t> mf = {1, 9, 0x0300, 0, 0, 1, 0, 0, 0};
   const uint32_t total = uint32_t(mf.size() + w.size());
   mf[3] = uint16_t(total);
   mf[4] = uint16_t(total >> 16);
@@ -876,7 +879,7 @@ void Session::Removal() {
   Check("kytDcrRemove: the window is gone", DcrWindowOf(rect1_) == nullptr && !IsWindow(dcr));
   ClearLastError();
   Check("kytDcrRemove again: false, [LastError] untouched", !Exec(2, {"Rect1"}) && LastError() == "(untouched)");
-  Check("kytDcrCreate Rect1 and rect2 (case folded later): true", Exec(1, {"Rect1"}) && Exec(1, {"Rect2"}));
+  Check("kytDcrCreate Rect1 and Rect2: true", Exec(1, {"Rect1"}) && Exec(1, {"Rect2"}));
   Check("kytDcrRemove RECT2 (Latin case folded): true", Exec(2, {"RECT2"}) && DcrWindowOf(rect2_) == nullptr);
   p_.message(2);
   Check("nbMessage(2): every DCR window destroyed", DcrWindowOf(rect1_) == nullptr && DcrWindowOf(rect2_) == nullptr);
@@ -946,8 +949,8 @@ int wmain(int argc, wchar_t** argv) {
   g_main = CreateWindowExW(0, L"KytTestHostMain", L"kytDCR test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 760, 520,
                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   HWND rect1 = MakeObject("Rect1", 20, 20, 400, 300);
-  CreateWindowExW(0, L"KytTestObject", L"inner", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 10, 50, 50, rect1, nullptr,
-                  GetModuleHandleW(nullptr), nullptr);
+  CreateWindowExW(0, L"KytTestObject", L"inner", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 10, 50, 50, rect1,
+                  nullptr, GetModuleHandleW(nullptr), nullptr);
   MakeObject("Rect2", 540, 20, 180, 150);
   SetForegroundWindow(g_main);
   SetActiveWindow(g_main);
