@@ -26,6 +26,9 @@ glue::FakeLog& Note(const char* call) {
   glue::FakeLog& log = glue::Fake();
   log.calls.push_back(call);
   log.hostSet = g_host != nullptr;
+  uint16_t cw = 0;
+  __asm__ __volatile__("fnstcw %0" : "=m"(cw));
+  log.controlWord = cw;
   return log;
 }
 
@@ -97,6 +100,13 @@ bool ExecAction(int32_t action, char* const* params, int32_t highIndex) {
     case 6:
       ReadStream(log, "no stream");
       return true;
+    case 7: {
+      // A division by zero: harmless while exceptions are masked, but its flag
+      // must not be left for the host, whose control word may unmask it.
+      volatile double zero = 0.0;
+      volatile double quotient = 1.0 / zero;
+      return quotient > 0.0;
+    }
     default:
       return false;
   }

@@ -23,6 +23,7 @@ struct FakeLog {
   std::string format;
   bool formatNull = false;
   char* destination = nullptr;
+  uint16_t controlWord = 0;  // x87 control word while the plug-in ran
   std::string command;
   std::vector<std::string> execParams;
 

@@ -64,6 +64,8 @@ void CheckCallEnd(const std::string& what) {
   Check(what + ": EBX, ESI, EDI, EBP preserved",
         s.ebx == kSentinelEbx && s.esi == kSentinelEsi && s.edi == kSentinelEdi && s.ebp == kSentinelEbp,
         Hex(s.ebx) + " " + Hex(s.esi) + " " + Hex(s.edi) + " " + Hex(s.ebp));
+  Check(what + ": the host's x87 control word restored, no exception flag left",
+        (s.cw & 0xFFFF) == (s.hostCw & 0xFFFF) && (s.sw & 0x3F) == 0, "CW " + Hex(s.cw) + " SW " + Hex(s.sw));
 }
 
 uint32_t CallRegister(const std::string& what, void (*fn)(), std::initializer_list<uint32_t> args) {
@@ -209,6 +211,9 @@ void Streams() {
 
 void Failures() {
   char* one[1] = {HostAlloc("Rect1")};
+  CallRegister("nbExecAction(7) dividing by zero", nbExecAction, {7, U(one), 0});
+  Check("nbExecAction: the plug-in runs with x87 exceptions masked and extended precision",
+        (Fake().controlWord & 0x0F3F) == 0x033F, Hex(Fake().controlWord));
   const uint32_t eax = CallRegister("nbExecAction(4) that raises", nbExecAction, {4, U(one), 0});
   Check("nbExecAction: an error inside gives false, nothing escapes", (eax & 0xFF) == 0, Hex(eax));
   HostFree(one[0]);

@@ -16,6 +16,10 @@ out_ebp:        .long 0
 call_target:    .long 0
 saved_ebp:      .long 0
 saved_esp:      .long 0
+host_cw:        .long 0x1332    /* the x87 control word the host runs with */
+out_cw:         .long 0
+out_sw:         .long 0
+saved_cw:       .long 0
 
         .text
 
@@ -106,6 +110,9 @@ host_call_stdcall:
         jmp     call_common
 
 call_common:
+        fnstcw  saved_cw
+        fninit
+        fldcw   host_cw
         movl    $0x0B0B0B0B, %ebx
         movl    $0x05150515, %esi
         movl    $0x0D1D0D1D, %edi
@@ -117,6 +124,10 @@ call_common:
         movl    %esi, out_esi
         movl    %edi, out_edi
         movl    %ebp, out_ebp
+        fnstcw  out_cw
+        fnstsw  out_sw
+        fnclex
+        fldcw   saved_cw
         movl    saved_ebp, %ebp
         movl    saved_esp, %esp         /* repaired even if the callee left it unbalanced */
         popl    %edi

@@ -13,6 +13,10 @@ struct HostCallState {
   uint32_t eax;        // EAX at return
   uint32_t ebx, esi, edi, ebp;  // callee-saved registers at return
   uint32_t target, savedEbp, savedEsp;  // scratch of the caller
+  uint32_t hostCw;  // x87 control word loaded before the call (set by the test)
+  uint32_t cw;      // x87 control word at return
+  uint32_t sw;      // x87 status word at return
+  uint32_t savedCw;
 };
 extern HostCallState host_call_state;
 
