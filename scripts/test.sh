@@ -16,10 +16,14 @@ ninja -C build-test -j"$jobs" || exit 1
 [ "${PIPESTATUS[0]}" -eq 0 ] || native_failed=1
 
 windows_failed=0
-bash scripts/test-windows.sh || windows_failed=1
+bash scripts/test-windows.sh 2>&1 | tee build-test/windows.log
+[ "${PIPESTATUS[0]}" -eq 0 ] || windows_failed=1
 
-passed=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' build-test/ctest.log | awk '{print $6 - $1}')
-failed=$(grep -Eo '[0-9]+ tests failed out of' build-test/ctest.log | awk '{print $1}')
+# One closing line over both parts: CTest's tests plus the Windows checks.
+read -r n_failed n_total < <(grep -Eo '[0-9]+ tests failed out of [0-9]+' build-test/ctest.log | tail -n 1 | awk '{print $1, $6}')
+read -r w_passed w_failed < <(grep -E '^windows: [0-9]+ passed, [0-9]+ failed' build-test/windows.log | tail -n 1 | awk '{print $2, $4}')
+n_failed=${n_failed:-1}; n_total=${n_total:-0}; w_passed=${w_passed:-0}; w_failed=${w_failed:-1}
 echo
-echo "native: ${passed:-0} passed, ${failed:-?} failed; windows checks: $([ $windows_failed -eq 0 ] && echo passed || echo FAILED)"
+echo "native tests: $((n_total - n_failed)) of $n_total passed; windows checks: $w_passed passed, $w_failed failed"
+echo "$((n_total - n_failed + w_passed)) passed, $((n_failed + w_failed)) failed"
 [ $native_failed -eq 0 ] && [ $windows_failed -eq 0 ]
