@@ -30,18 +30,16 @@ while [ $# -gt 0 ]; do
     --fonts) fonts=$2; shift 2 ;;
     --programs) programs=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "accuracy.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 
 if [ -z "$kytdcr" ]; then
-  for candidate in "$root/build/tools/kytdcr/kytdcr" "$root/build-tool/tools/kytdcr/kytdcr"; do
-    if [ -x "$candidate" ]; then kytdcr=$candidate; break; fi
-  done
+  kytdcr=$(bash "$root/scripts/find-kytdcr.sh")
 fi
-if [ -z "$kytdcr" ] || [ ! -x "$kytdcr" ]; then
-  echo "accuracy.sh: kytdcr not found; build it or pass --kytdcr PATH" >&2
+if [ ! -x "$kytdcr" ]; then
+  echo "accuracy.sh: kytdcr not found at $kytdcr" >&2
   exit 2
 fi
 

@@ -20,12 +20,10 @@ while [ $# -gt 0 ]; do
   esac
 done
 if [ -z "$kytdcr" ]; then
-  for candidate in "$root/build/tools/kytdcr/kytdcr" "$root/build-tool/tools/kytdcr/kytdcr"; do
-    if [ -x "$candidate" ]; then kytdcr=$candidate; break; fi
-  done
+  kytdcr=$(bash "$root/scripts/find-kytdcr.sh")
 fi
-if [ -z "$kytdcr" ] || [ ! -x "$kytdcr" ]; then
-  echo "make-knowledge-bases.sh: kytdcr not found; build it or pass --kytdcr PATH" >&2
+if [ ! -x "$kytdcr" ]; then
+  echo "make-knowledge-bases.sh: kytdcr not found at $kytdcr" >&2
   exit 2
 fi
 

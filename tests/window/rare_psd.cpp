@@ -136,7 +136,7 @@ TEST(RarePsd, GreyscaleAndDuotone) {
         }
         f.channels[0].push_back(row);
       }
-      if (mode == 8) f.modeData = {1, 2, 3, 4};  // duotone specification, not read
+      if (mode == 8) f.modeData = {1, 2, 3, 4};  // duotone data, not read
       SCOPED_TRACE(testing::Message() << "mode " << mode << " depth " << depth);
       EXPECT_TRUE(PictureIs(DecodePsd(Build(f)), 2, 2,
                             {MakeColor(10, 10, 10), MakeColor(11, 11, 11), MakeColor(200, 200, 200),

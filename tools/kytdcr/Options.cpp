@@ -29,7 +29,7 @@ Options::Options(const std::vector<std::string>& args, const std::vector<OptionS
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     std::optional<std::string> inlineValue;
     std::string shown;
     if (a[1] == '-') {
@@ -39,7 +39,7 @@ Options::Options(const std::vector<std::string>& args, const std::vector<OptionS
         inlineValue = name.substr(eq + 1);
         name.resize(eq);
       }
-      spec = findLong(name);
+      option = findLong(name);
       shown = "--" + name;
     } else {
       if (a.size() != 2) {
@@ -47,15 +47,15 @@ Options::Options(const std::vector<std::string>& args, const std::vector<OptionS
         positional_.push_back(a);
         continue;
       }
-      spec = findShort(a[1]);
+      option = findShort(a[1]);
       shown = a;
     }
-    if (spec == nullptr) throw UsageError("unknown option " + shown);
-    std::vector<std::string>& slot = values_[spec->name];
-    if (!slot.empty() && !spec->repeatable && !spec->takesValue) {
+    if (option == nullptr) throw UsageError("unknown option " + shown);
+    std::vector<std::string>& slot = values_[option->name];
+    if (!slot.empty() && !option->repeatable && !option->takesValue) {
       continue;  // a flag given twice is still the flag
     }
-    if (!spec->takesValue) {
+    if (!option->takesValue) {
       if (inlineValue) throw UsageError("option " + shown + " takes no value");
       slot.emplace_back();
       continue;
@@ -66,7 +66,7 @@ Options::Options(const std::vector<std::string>& args, const std::vector<OptionS
       if (i + 1 >= args.size()) throw UsageError("option " + shown + " needs a value");
       slot.push_back(args[++i]);
     }
-    if (!spec->repeatable && slot.size() > 1) slot.erase(slot.begin());
+    if (!option->repeatable && slot.size() > 1) slot.erase(slot.begin());
   }
 }
 
