@@ -37,11 +37,19 @@ void OnJpegError(j_common_ptr cinfo) {
   std::longjmp(err->Jump, 1);
 }
 
+// Warnings are borne, except that the data stops before the picture does (the
+// file ends, or the scan runs into a marker): libjpeg would go on to fill the
+// whole claimed picture with grey, so a few bytes could claim any size.
 void OnJpegMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
   ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
   ++cinfo->err->num_warnings;
-  if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->Truncated = true;
+  const int code = cinfo->err->msg_code;
+  if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) {
+    err->Truncated = true;
+    (*cinfo->err->format_message)(cinfo, err->Message);
+    std::longjmp(err->Jump, 1);
+  }
 }
 
 void OnJpegProgress(j_common_ptr cinfo) {
@@ -119,10 +127,8 @@ bool RunDecoder(Job& job) {
                   unsigned(info->output_width), unsigned(info->output_height));
     return false;
   }
-  job.Picture->SetSize(int32_t(info->output_width), int32_t(info->output_height));
-  job.Row->resize(size_t(info->output_width) * size_t(info->output_components));
-
   jpeg_start_decompress(info);
+  job.Row->resize(size_t(info->output_width) * size_t(info->output_components));
   const bool adobeInverted = cmyk && info->saw_Adobe_marker;
   while (info->output_scanline < info->output_height) {
     const int32_t y = int32_t(info->output_scanline);
@@ -131,6 +137,8 @@ bool RunDecoder(Job& job) {
       std::snprintf(job.Errors.Message, sizeof job.Errors.Message, "no more scan lines");
       return false;
     }
+    // The picture's memory is taken once the data has yielded a first row.
+    if (y == 0) job.Picture->SetSize(int32_t(info->output_width), int32_t(info->output_height));
     Color* out = job.Picture->Row(y);
     const uint8_t* src = job.Row->data();
     const int32_t width = int32_t(info->output_width);
@@ -189,8 +197,10 @@ Bitmap DecodeJpeg(const std::vector<uint8_t>& bytes) {
   job.Progress.progress_monitor = OnJpegProgress;
   job.Info.progress = &job.Progress;
 
-  if (!RunDecoder(job)) throw Error(std::string("The JPEG picture cannot be read: ") + job.Errors.Message);
-  if (job.Errors.Truncated) throw Error("The JPEG picture is truncated");
+  if (!RunDecoder(job)) {
+    if (job.Errors.Truncated) throw Error("The JPEG picture is truncated");
+    throw Error(std::string("The JPEG picture cannot be read: ") + job.Errors.Message);
+  }
   return picture;
 }
 

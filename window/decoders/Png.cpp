@@ -45,6 +45,18 @@ Bitmap DecodePng(const std::vector<uint8_t>& bytes) {
   if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(Bitmap::kMaxPixels))
     throw Error("The PNG picture has an invalid size (" + std::to_string(width) + " x " + std::to_string(height) + ")");
 
+  // Deflate expands at most 1032 times: a file too small to hold the claimed
+  // rows is refused before the picture's memory is taken. libpng has checked
+  // that the header chunk comes first, so its bit depth and colour type are at
+  // bytes 24 and 25.
+  constexpr uint64_t kMaxDeflateRatio = 1032;
+  const uint32_t bitDepth = bytes[24], colourType = bytes[25];
+  const uint32_t channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+  const uint64_t imageBytes = uint64_t(height) * ((uint64_t(width) * bitDepth * channels + 7) / 8);
+  if (imageBytes / kMaxDeflateRatio > bytes.size())
+    throw Error("The PNG picture is truncated: " + std::to_string(bytes.size()) + " bytes cannot hold " +
+                std::to_string(width) + " x " + std::to_string(height) + " pixels");
+
   image->format = PNG_FORMAT_RGB;
   const size_t stride = size_t(width) * 3;
   std::vector<uint8_t> rgb(stride * height);

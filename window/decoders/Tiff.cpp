@@ -109,6 +109,29 @@ class TiffHandle {
   throw Error("The TIFF picture cannot be read: " + (firstError.empty() ? std::string(fallback) : firstError));
 }
 
+// Refuses, before the picture's memory is taken, a page whose strips or tiles
+// reach past the end of the file (libtiff would fail on them only after the
+// whole raster was allocated) or whose stored data is too short for its rows:
+// uncompressed data needs every byte, deflate expands at most 1032 times.
+void CheckDataPresent(TIFF* tiff, uint64_t fileSize, uint64_t height) {
+  const uint32_t count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  if (count == 0) throw Error("The TIFF picture holds no image data");
+  uint64_t stored = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t offset = TIFFGetStrileOffset(tiff, i), length = TIFFGetStrileByteCount(tiff, i);
+    if (offset > fileSize || length > fileSize - offset) throw Error("The TIFF picture is truncated");
+    stored += length;
+  }
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  uint64_t ratio = 0;
+  if (compression == COMPRESSION_NONE) ratio = 1;
+  else if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE) ratio = 1032;
+  if (ratio == 0 || TIFFIsTiled(tiff)) return;
+  const uint64_t needed = TIFFScanlineSize64(tiff) * height;
+  if (stored * ratio < needed) throw Error("The TIFF picture is truncated");
+}
+
 }  // namespace
 
 Bitmap DecodeTiff(const std::vector<uint8_t>& bytes) {
@@ -127,6 +150,8 @@ Bitmap DecodeTiff(const std::vector<uint8_t>& bytes) {
   TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
   if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(Bitmap::kMaxPixels))
     throw Error("The TIFF picture has an invalid size (" + std::to_string(width) + " x " + std::to_string(height) + ")");
+
+  CheckDataPresent(tiff.get(), file.Size, uint64_t(height));
 
   char why[1024] = "";
   if (!TIFFRGBAImageOK(tiff.get(), why)) throw Error(std::string("The TIFF picture cannot be read: ") + why);
