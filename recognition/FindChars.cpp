@@ -114,18 +114,39 @@ bool ColumnsWithin(const TChar& inner, const TChar& outer) {
 
 // Dots, accents and stacked strokes: a glyph whose column range nests with
 // that of the next glyph in number order is handed over to it. A glyph that
-// absorbed its predecessor meets its successor with the widened box.
+// absorbed its predecessor meets its successor with the widened box, so a
+// chain of nested pieces collects into the last of them, which receives its
+// own pixels followed by those of each earlier piece, back to the first.
+// The decisions need only the boxes; the pixel lists are joined once per
+// chain afterwards, and a piece handed on keeps just the pixels found for it.
+// (Copying every accumulated list into every piece of a chain would cost
+// memory and time in the square of the chain's length: a dithered or hatched
+// picture makes chains of thousands of pieces.)
 void MergeNested(std::vector<TChar>& chars) {
-  for (size_t k = 0; k + 1 < chars.size(); ++k) {
+  const size_t count = chars.size();
+  std::vector<bool> handedOn(count, false);
+  for (size_t k = 0; k + 1 < count; ++k) {
     TChar& a = chars[k];
     TChar& b = chars[k + 1];
     if (!ColumnsWithin(a, b) && !ColumnsWithin(b, a)) continue;
-    b.Pixels.insert(b.Pixels.end(), a.Pixels.begin(), a.Pixels.end());
     b.TopLeft.X = std::min(b.TopLeft.X, a.TopLeft.X);
     b.TopLeft.Y = std::min(b.TopLeft.Y, a.TopLeft.Y);
     b.BottomRight.X = std::max(b.BottomRight.X, a.BottomRight.X);
     b.BottomRight.Y = std::max(b.BottomRight.Y, a.BottomRight.Y);
     a.Skipped = true;
+    handedOn[k] = true;
+  }
+  size_t first = 0;  // first piece of the current chain
+  for (size_t k = 0; k < count; ++k) {
+    if (handedOn[k]) continue;
+    if (k > first) {
+      std::vector<TPoint>& pixels = chars[k].Pixels;
+      size_t total = pixels.size();
+      for (size_t m = first; m < k; ++m) total += chars[m].Pixels.size();
+      pixels.reserve(total);
+      for (size_t m = k; m-- > first;) pixels.insert(pixels.end(), chars[m].Pixels.begin(), chars[m].Pixels.end());
+    }
+    first = k + 1;
   }
 }
 

@@ -145,6 +145,42 @@ TEST(FindChars, StackedPiecesInOneColumnRangeCollectIntoTheLast) {
   EXPECT_EQ(chars[2].Pixels.front(), (TPoint{4, 1}));  // its own pixel comes first
 }
 
+TEST(FindChars, ALongChainOfStackedPiecesStoresEveryPixelAtMostTwice) {
+  // Bars stacked one above the other, as in hatching or a dithered picture:
+  // each lies within the next one's columns, so the chain collects into the
+  // last bar. The pieces handed on keep only the pixels found for them;
+  // copying every accumulated list into every piece would grow with the
+  // square of the chain's length.
+  constexpr int kBars = 60;
+  constexpr int kBarWidth = 40;
+  std::vector<std::string> rows;
+  for (int b = 0; b < kBars; ++b) {
+    rows.push_back(std::string(kBarWidth, '#'));
+    rows.push_back(std::string(kBarWidth, '.'));
+  }
+  TDCRFrame frame;
+  frame.NoiseThreshold = 1;
+  const auto chars = GlyphsBesideABar(frame, rows);
+  ASSERT_EQ(chars.size(), size_t(kBars));
+  size_t stored = 0;
+  for (int b = 0; b + 1 < kBars; ++b) {
+    EXPECT_TRUE(chars[size_t(b)].Skipped) << b;
+    EXPECT_EQ(chars[size_t(b)].Pixels.size(), size_t(kBarWidth)) << b;
+    EXPECT_EQ(chars[size_t(b)].Pixels.front(), (TPoint{1, 2 * b + 1})) << b;
+    stored += chars[size_t(b)].Pixels.size();
+  }
+  const TChar& last = chars.back();
+  EXPECT_FALSE(last.Skipped);
+  ASSERT_EQ(last.Pixels.size(), size_t(kBars * kBarWidth));
+  stored += last.Pixels.size();
+  EXPECT_LE(stored, size_t(2 * kBars * kBarWidth));
+  // Its own pixels first, then those of the piece before it, and so on back.
+  for (int b = 0; b < kBars; ++b)
+    EXPECT_EQ(last.Pixels[size_t(b * kBarWidth)], (TPoint{1, 2 * (kBars - 1 - b) + 1})) << b;
+  EXPECT_EQ(last.TopLeft, (TPoint{1, 1}));
+  EXPECT_EQ(last.BottomRight, (TPoint{kBarWidth, 2 * kBars - 1}));
+}
+
 TEST(FindChars, OverlappingRangesThatDoNotNestStaySeparate) {
   TDCRFrame frame;
   frame.NoiseThreshold = 1;
