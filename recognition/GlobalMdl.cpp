@@ -2,6 +2,7 @@
 // network's grid, keeping its aspect ratio, anchored at the top left.
 #include "recognition/GlobalMdl.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -50,6 +51,43 @@ Bitmap NormalizeGlyph(const Bitmap& glyph, int32_t gridWidth, int32_t gridHeight
   const GlyphRect to = GlyphDestination(bw, bh, gridWidth, gridHeight);
   // Nearest-neighbour, so the grid stays black and white; cut off at the grid's edge.
   target.StretchDraw(cropped, Rect{0, 0, to.Width, to.Height});
+  return target;
+}
+
+namespace {
+
+// Destination cells [first, last] whose nearest-neighbour source, as
+// Bitmap::StretchDraw picks it (source = destination * sourceSize /
+// destinationSize, rounded down), is `source`; cut off at the grid's edge.
+struct CellRange {
+  int32_t first, last;
+};
+
+CellRange CellsOf(int64_t source, int64_t sourceSize, int64_t destinationSize, int64_t gridSize) {
+  const int64_t first = (source * destinationSize + sourceSize - 1) / sourceSize;
+  const int64_t last = ((source + 1) * destinationSize + sourceSize - 1) / sourceSize - 1;
+  return CellRange{int32_t(std::min(first, gridSize)), int32_t(std::min(last, gridSize - 1))};
+}
+
+}  // namespace
+
+Bitmap NormalizeGlyphPixels(const std::vector<TPoint>& pixels, TPoint topLeft, TPoint bottomRight,
+                            int32_t gridWidth, int32_t gridHeight) {
+  Bitmap target(gridWidth, gridHeight, kWhite);
+  if (pixels.empty()) return target;
+  const int64_t bw = int64_t(bottomRight.X) - topLeft.X + 1, bh = int64_t(bottomRight.Y) - topLeft.Y + 1;
+  const GlyphRect to = GlyphDestination(int32_t(bw), int32_t(bh), gridWidth, gridHeight);
+  if (to.Width <= 0 || to.Height <= 0) return target;
+  for (const TPoint& p : pixels) {
+    const int64_t x = int64_t(p.X) - topLeft.X, y = int64_t(p.Y) - topLeft.Y;
+    if (x < 0 || x >= bw || y < 0 || y >= bh) throw Error("A glyph pixel lies outside its box");
+    const CellRange columns = CellsOf(x, bw, to.Width, gridWidth);
+    const CellRange rows = CellsOf(y, bh, to.Height, gridHeight);
+    for (int32_t gy = rows.first; gy <= rows.last; ++gy) {
+      Color* row = target.Row(gy);
+      for (int32_t gx = columns.first; gx <= columns.last; ++gx) row[gx] = kBlack;
+    }
+  }
   return target;
 }
 

@@ -2,8 +2,10 @@
 // Glyph normalisation: crop a glyph bitmap to its ink and scale it, keeping its
 // aspect ratio, into a grid of the network's size anchored at the top left.
 #include <cstdint>
+#include <vector>
 
 #include "core/Bitmap.h"
+#include "recognition/DCRFra.h"
 
 namespace kyt {
 
@@ -18,5 +20,12 @@ GlyphRect GlyphDestination(int32_t bw, int32_t bh, int32_t gw, int32_t gh);
 
 // Returns a new gridWidth x gridHeight black-and-white bitmap.
 Bitmap NormalizeGlyph(const Bitmap& glyph, int32_t gridWidth, int32_t gridHeight);
+
+// The same grid for a glyph given as its ink pixels and their tight box
+// (topLeft and bottomRight are the smallest and largest coordinates of
+// `pixels`), without drawing the glyph: the work is proportional to the pixels
+// and the grid, not to the box, which for long thin strokes is far larger.
+Bitmap NormalizeGlyphPixels(const std::vector<TPoint>& pixels, TPoint topLeft, TPoint bottomRight,
+                            int32_t gridWidth, int32_t gridHeight);
 
 }  // namespace kyt

@@ -20,13 +20,6 @@ class HourglassCursor {
   HourglassCursor& operator=(const HourglassCursor&) = delete;
 };
 
-// Draws the glyph's pixels black on white into a bitmap as large as its box.
-void DrawGlyph(const TChar& glyph, Bitmap& work) {
-  work.SetSize(glyph.BottomRight.X - glyph.TopLeft.X + 1, glyph.BottomRight.Y - glyph.TopLeft.Y + 1);
-  work.Fill(kWhite);
-  for (const TPoint& p : glyph.Pixels) work.SetPixel(p.X - glyph.TopLeft.X, p.Y - glyph.TopLeft.Y, kBlack);
-}
-
 }  // namespace
 
 void TDCRFrame::RecognizeText(TBackProp& network) {
@@ -38,7 +31,6 @@ void TDCRFrame::RecognizeText(TBackProp& network) {
   FindChars();
 
   ResultText.clear();
-  Bitmap work;  // reused for every glyph, released on every way out
   std::string answer;
   for (const TLine& line : Lines) {
     for (size_t w = 0; w < line.Words.size(); ++w) {
@@ -47,9 +39,13 @@ void TDCRFrame::RecognizeText(TBackProp& network) {
       for (size_t c = 0; c < word.Chars.size(); ++c) {
         const TChar& glyph = word.Chars[c];
         if (glyph.Skipped) continue;
-        DrawGlyph(glyph, work);
         {
-          const Bitmap grid = NormalizeGlyph(work, network.InputCols, network.InputRows);
+          // Scaled from the pixel list: the same grid as drawing the glyph
+          // into a bitmap of its box and normalising that, but without work
+          // in the box's area, which for long slanted strokes (hatching) is
+          // far larger than the ink and made such pictures take minutes.
+          const Bitmap grid =
+              NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, network.InputCols, network.InputRows);
           TBackProp::BitmapToInput(grid, network.InputLayer);
         }
         network.Propagate();

@@ -1,7 +1,9 @@
 // Glyph normalisation into the network grid and the network input encoding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "core/Error.h"
 #include "recognition/BackPropCls.h"
@@ -191,6 +193,39 @@ TEST(BitmapToInput, ALayerTooShortForTheGridIsAnError) {
   TLayer layer(400, 0.0f);  // one short: element 0 is the bias unit
   EXPECT_THROW(TBackProp::BitmapToInput(Bitmap(20, 20), layer), Error);
   EXPECT_EQ(layer, TLayer(400, 0.0f));
+}
+
+TEST(NormalizeGlyph, FromAPixelListGivesTheGridOfTheDrawnBitmap) {
+  // The recognition driver scales a glyph straight from its pixel list; the
+  // grid must be the one the drawn glyph bitmap gives, for enlarged and
+  // shrunk glyphs, both branches of the destination, and odd grids.
+  std::mt19937 random(20240607);
+  const Size boxes[] = {{1, 1}, {10, 10}, {10, 2}, {2, 10}, {7, 3}, {75, 75}, {51, 68}, {3, 200}, {300, 4}, {41, 97}};
+  const Size grids[] = {{20, 20}, {12, 16}, {1, 1}, {5, 30}, {0, 20}};
+  for (const Size box : boxes) {
+    for (const Size grid : grids) {
+      for (int round = 0; round < 4; ++round) {
+        // A glyph whose box is exactly `box`: its four corners' edges hold ink.
+        Bitmap drawn(box.w, box.h, kWhite);
+        std::vector<TPoint> pixels;
+        const int density = 1 + round * 30;
+        for (int32_t x = 0; x < box.w; ++x)
+          for (int32_t y = 0; y < box.h; ++y) {
+            const bool edge = (x == 0 && y == 0) || (x == box.w - 1 && y == box.h - 1);
+            if (edge || int(random() % 100) < density) {
+              drawn.SetPixel(x, y, kBlack);
+              pixels.push_back(TPoint{x + 5, y + 3});  // word coordinates
+            }
+          }
+        std::shuffle(pixels.begin(), pixels.end(), random);
+        const Bitmap expected = NormalizeGlyph(drawn, grid.w, grid.h);
+        const Bitmap got =
+            NormalizeGlyphPixels(pixels, TPoint{5, 3}, TPoint{5 + box.w - 1, 3 + box.h - 1}, grid.w, grid.h);
+        EXPECT_TRUE(got == expected) << box.w << " x " << box.h << " into " << grid.w << " x " << grid.h
+                                     << ", round " << round;
+      }
+    }
+  }
 }
 
 }  // namespace
