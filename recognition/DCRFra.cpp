@@ -2,6 +2,7 @@
 #include "recognition/DCRFra.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kyt {
 
@@ -30,15 +31,12 @@ void TDCRFrame::ClearPicture() {
 }
 
 void TDCRFrame::AssignPicture(const Bitmap& picture) {
-  if (&picture == &Picture) {  // blanking would wipe the source first
-    const Bitmap copy = picture;
-    AssignPicture(copy);
-    return;
-  }
+  // Copy first: if memory runs out, the old picture is still there. The copy
+  // equals what blanking, resizing and drawing at (0, 0) would leave, since the
+  // drawn picture covers the whole resized bitmap.
+  Bitmap next = picture;
   BlankPicture();
-  Picture.SetWidth(picture.Width(), kWhite);
-  Picture.SetHeight(picture.Height(), kWhite);
-  Picture.Draw(picture, 0, 0);
+  Picture = std::move(next);
   PictureChanged();
 }
 
