@@ -83,12 +83,14 @@ TTkytForm::~TTkytForm() {
 void TTkytForm::FormCreate() {
   Platform().UseHintWindowWithoutShadow();
   auto network = std::make_unique<TBackProp>(kGridRows, kGridCols, kGridRows, kGridCols, kHiddenUnits);
-  SharedNetwork& shared = Shared();
-  shared.network = std::move(network);  // the previous network, if any, is released here
-  ++shared.windows;
   DCR.ClientWidth = kDesignFrameWidth;
   DCR.ClientHeight = kDesignFrameHeight;
   DCR.SetUp();
+  // Counted only once nothing can fail any more, so that a failed creation
+  // leaves the count (and with it the network's lifetime) as it was.
+  SharedNetwork& shared = Shared();
+  shared.network = std::move(network);  // the previous network, if any, is released here
+  ++shared.windows;
 }
 
 void TTkytForm::FormDestroy() {
