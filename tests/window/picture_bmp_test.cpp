@@ -151,6 +151,22 @@ TEST(BmpDecoder, ThirtyTwoBitIgnoresAlphaAndHonoursMasks) {
   }
 }
 
+TEST(BmpDecoder, MaskOfAllThirtyTwoBitsIsOneChannelWithoutGaps) {
+  BmpSpec s;
+  s.Width = 2;
+  s.Height = 1;
+  s.BitCount = 32;
+  s.Compression = 3;
+  s.Masks = {0xFFFFFFFF, 0, 0};  // red takes every bit: its top eight are the colour
+  s.Pixels = {0x30, 0x20, 0x10, 0xAB, 0xFF, 0xFF, 0xFF, 0x7F};
+  EXPECT_TRUE(SamePicture(DecodeBmp(BuildBmp(s)), PictureOf(2, 1, {MakeColor(0xAB, 0, 0), MakeColor(0x7F, 0, 0)})));
+  s.HeaderSize = 56;  // the same masks inside a later header, alpha mask 0
+  EXPECT_TRUE(SamePicture(DecodeBmp(BuildBmp(s)), PictureOf(2, 1, {MakeColor(0xAB, 0, 0), MakeColor(0x7F, 0, 0)})));
+  // A mask with a gap is still refused.
+  s.Masks = {0xFF00FF00, 0x000000FF, 0};
+  EXPECT_THROW(DecodeBmp(BuildBmp(s)), Error);
+}
+
 TEST(BmpDecoder, Rle8RunsAbsoluteRunsDeltaAndSkippedPixels) {
   BmpSpec s;
   s.Width = 6;

@@ -26,7 +26,7 @@ constexpr int kAccepted = 2;
 constexpr uint64_t kHeadroom = uint64_t(384) << 20;
 
 // Decodes in the (forked) current process under the address-space limit and
-// exits with what happened.
+// exits with what happened; a refusal's text goes to the standard error.
 [[noreturn]] void DecodeUnderLimit(const std::vector<uint8_t>& bytes, const char* extension) {
   unsigned long pages = 0;
   if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -41,7 +41,8 @@ constexpr uint64_t kHeadroom = uint64_t(384) << 20;
     DecodePicture(bytes, extension);
   } catch (const std::bad_alloc&) {
     outcome = kOutOfMemory;
-  } catch (const Error&) {
+  } catch (const Error& e) {
+    std::fputs(e.what(), stderr);
     outcome = kRefused;
   }
   std::_Exit(outcome);
@@ -142,6 +143,151 @@ TEST(HostilePictureSizes, JpegWhoseDataStopsEarlyIsRefusedBeforeThePictureIsTake
 
 TEST(HostilePictureSizes, TiffStripBeyondTheFileIsRefusedUpFront) {
   EXPECT_EXIT(DecodeUnderLimit(ClaimingTiff(16384, 16384), "tif"), testing::ExitedWithCode(kRefused), "");
+}
+
+// What the memory budget says when a file claims more than it can hold.
+constexpr const char* kClaimsTooMuch = "claims more pixels \\([0-9]+ x [0-9]+\\) than its [0-9]+ bytes can hold";
+
+// A little-endian one-strip TIFF claiming width x height whose strip holds
+// `dataLength` bytes of `fill`, compressed with `compression`.
+std::vector<uint8_t> ClaimingCompressedTiff(uint32_t width, uint32_t height, uint16_t compression,
+                                            uint16_t bitsPerSample, uint32_t dataLength, uint8_t fill) {
+  pictest::ByteWriter b;
+  b.Text("II").U16(42).U32(8);
+  const uint32_t entries[][4] = {{256, 4, 1, width}, {257, 4, 1, height},       {258, 3, 1, bitsPerSample},
+                                 {259, 3, 1, compression}, {262, 3, 1, 1},      {273, 4, 1, 0},
+                                 {277, 3, 1, 1},     {278, 4, 1, height},      {279, 4, 1, dataLength}};
+  b.U16(uint16_t(std::size(entries)));
+  const size_t dataOffsetAt = b.Size() + 5 * 12 + 8;
+  for (const auto& e : entries) b.U16(e[0]).U16(e[1]).U32(e[2]).U32(e[3]);
+  b.U32(0);
+  b.Put32(dataOffsetAt, uint32_t(b.Size()));
+  b.data.insert(b.data.end(), dataLength, fill);
+  return b.data;
+}
+
+// An EPS file with the DOS header whose only preview is `tiff`.
+std::vector<uint8_t> EpsWithTiffPreview(const std::vector<uint8_t>& tiff) {
+  pictest::ByteWriter b;
+  b.Bytes({0xC5, 0xD0, 0xD3, 0xC6}).U32(0).U32(0).U32(0).U32(0).U32(30).U32(uint32_t(tiff.size())).U16(0xFFFF);
+  b.Bytes(tiff);
+  return b.data;
+}
+
+TEST(HostilePictureSizes, CompressedTiffClaimingHugeSizesIsRefusedByTheBudget) {
+  // CCITT G4 (whose rows may cost a bit each), LZW and PackBits: 130 to 200
+  // bytes claiming 16384 x 16384 pixels took the raster (and more) first.
+  const auto g4 = ClaimingCompressedTiff(16384, 16384, 4, 1, 24, 0x00);
+  EXPECT_LT(g4.size(), 200u);
+  EXPECT_EXIT(DecodeUnderLimit(g4, "tif"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  const auto lzw = ClaimingCompressedTiff(16384, 16384, 5, 8, 24, 0x80);
+  EXPECT_EXIT(DecodeUnderLimit(lzw, "tif"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  const auto packBits = ClaimingCompressedTiff(16384, 16384, 32773, 8, 24, 0x81);
+  EXPECT_EXIT(DecodeUnderLimit(packBits, "tif"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  // A picture that PackBits and LZW could just about hold, but whose data is
+  // still far too short for its rows at the codec's largest expansion.
+  EXPECT_EXIT(DecodeUnderLimit(ClaimingCompressedTiff(1000, 1000, 32773, 8, 2000, 0x81), "tif"),
+              testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  EXPECT_EXIT(DecodeUnderLimit(ClaimingCompressedTiff(3000, 3000, 5, 8, 1500, 0x80), "tif"),
+              testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  // The same TIFF as the preview of an EPS file.
+  EXPECT_EXIT(DecodeUnderLimit(EpsWithTiffPreview(lzw), "eps"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+}
+
+// A bottom-up RLE8 bitmap claiming width x height with one palette entry and `pixels` as its data.
+std::vector<uint8_t> ClaimingRleBmp(int32_t width, int32_t height, const std::vector<uint8_t>& pixels) {
+  pictest::ByteWriter dib;
+  dib.U32(40).I32(width).I32(height).U16(1).U16(8).U32(1).U32(uint32_t(pixels.size())).U32(0).U32(0).U32(1).U32(0);
+  dib.U8(0xFF).U8(0xFF).U8(0xFF).U8(0);
+  pictest::ByteWriter file;
+  file.Text("BM").U32(uint32_t(14 + dib.Size() + pixels.size())).U32(0).U32(uint32_t(14 + dib.Size()));
+  file.Bytes(dib.data).Bytes(pixels);
+  return file.data;
+}
+
+TEST(HostilePictureSizes, RleBitmapClaimingHugeSizesIsRefusedByTheBudget) {
+  // 60 bytes: the end-of-bitmap mark at once, which leaves every pixel in colour 0.
+  const auto ended = ClaimingRleBmp(16384, 16384, {0, 1});
+  EXPECT_EQ(ended.size(), 60u);
+  EXPECT_EXIT(DecodeUnderLimit(ended, "rle"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  // Data that stops inside the picture was found truncated only after the picture was taken.
+  std::vector<uint8_t> runs;
+  for (int i = 0; i < 10; ++i) runs.insert(runs.end(), {255, 0});
+  EXPECT_EXIT(DecodeUnderLimit(ClaimingRleBmp(9000, 10000, runs), "bmp"), testing::ExitedWithCode(kRefused),
+              kClaimsTooMuch);
+  // A small RLE picture whose rows all end early still decodes.
+  std::vector<uint8_t> rows;
+  for (int y = 0; y < 300; ++y) rows.insert(rows.end(), {2, 0, 0, 0});
+  const Bitmap decoded = DecodeBmp(ClaimingRleBmp(400, 300, rows));
+  EXPECT_EQ(decoded.Width(), 400);
+  EXPECT_EQ(decoded.Height(), 300);
+}
+
+TEST(HostilePictureSizes, OneBitPngThatItsDeflateDataCouldHoldIsStillBoundByTheBudget) {
+  // About 33 KB of deflated zeros are enough for 16384 rows of 16384 one-bit
+  // pixels, which were then taken at 7 bytes a pixel.
+  const auto png = ClaimingPng(16384, 16384, true, 16384);
+  EXPECT_LT(png.size(), 40000u);
+  EXPECT_EXIT(DecodeUnderLimit(png, "png"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  // A one-bit page of a good size in a few kilobytes still loads.
+  const Bitmap page = DecodePng(ClaimingPng(2480, 3508, true, 3508));
+  EXPECT_EQ(page.Width(), 2480);
+  EXPECT_EQ(page.Pixel(2479, 3507), kBlack);
+}
+
+// An RLE SGI picture of one 8-bit channel whose rows all point at one record of white runs.
+std::vector<uint8_t> SgiSharingOneRow(uint16_t width, uint16_t height) {
+  std::vector<uint8_t> b(512, 0);
+  b[0] = 0x01, b[1] = 0xDA, b[2] = 1, b[3] = 1;  // magic 474, RLE, one byte per channel
+  b[4] = 0, b[5] = 2;                           // two dimensions
+  b[6] = uint8_t(width >> 8), b[7] = uint8_t(width), b[8] = uint8_t(height >> 8), b[9] = uint8_t(height);
+  b[10] = 0, b[11] = 1;
+  std::vector<uint8_t> record;
+  for (unsigned left = width; left > 0;) {
+    const unsigned n = left < 127 ? left : 127;
+    record.insert(record.end(), {uint8_t(n), 0xFF});
+    left -= n;
+  }
+  record.push_back(0);
+  const uint32_t at = uint32_t(512 + 8 * uint32_t(height));
+  for (int table = 0; table < 2; ++table)
+    for (unsigned y = 0; y < height; ++y) Put32BE(b, table == 0 ? at : uint32_t(record.size()));
+  b.insert(b.end(), record.begin(), record.end());
+  return b;
+}
+
+// An 8-bit grey RLA picture whose scan lines all point at one record.
+std::vector<uint8_t> RlaSharingOneLine(int16_t width, int16_t height) {
+  std::vector<uint8_t> b(740, 0);
+  auto put16 = [&](size_t at, int v) {
+    b[at] = uint8_t(v >> 8);
+    b[at + 1] = uint8_t(v);
+  };
+  put16(8, 0), put16(10, width - 1), put16(12, 0), put16(14, height - 1);  // active window
+  put16(20, 1);                                                            // one channel
+  put16(658, 8);
+  std::vector<uint8_t> record;
+  for (int left = width; left > 0; left -= 128) record.insert(record.end(), {uint8_t((left < 128 ? left : 128) - 1), 0x7F});
+  const uint32_t at = uint32_t(740 + 4 * height);
+  for (int y = 0; y < height; ++y) Put32BE(b, at);
+  b.push_back(uint8_t(record.size() >> 8));
+  b.push_back(uint8_t(record.size()));
+  b.insert(b.end(), record.begin(), record.end());
+  return b;
+}
+
+TEST(HostilePictureSizes, RowsSharingOneRecordAreBoundByTheBudget) {
+  EXPECT_EXIT(DecodeUnderLimit(SgiSharingOneRow(16384, 16384), "sgi"), testing::ExitedWithCode(kRefused),
+              kClaimsTooMuch);
+  EXPECT_EXIT(DecodeUnderLimit(RlaSharingOneLine(16384, 16384), "rla"), testing::ExitedWithCode(kRefused),
+              kClaimsTooMuch);
+  // Sharing is legal: a picture in proportion to its file decodes.
+  const Bitmap sgi = DecodePicture(SgiSharingOneRow(1000, 800), "sgi");
+  EXPECT_EQ(sgi.Height(), 800);
+  EXPECT_EQ(sgi.Pixel(999, 799), kWhite);
+  const Bitmap rla = DecodePicture(RlaSharingOneLine(1000, 800), "rla");
+  EXPECT_EQ(rla.Width(), 1000);
+  EXPECT_EQ(rla.Pixel(0, 0), MakeColor(0x7F, 0x7F, 0x7F));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ struct Channel {
   unsigned bitmapType = 0;  // 0: the layer's pixels, 1: transparency mask
   unsigned channelType = 0;  // 0: composite, 1 red, 2 green, 3 blue
   std::vector<std::vector<uint8_t>> rows;  // packed rows without padding
+  int pad = -1;  // rows padded to four bytes: 1 yes, 0 no, -1 as the file's padRows says
 };
 
 struct PspFile {
@@ -119,7 +120,7 @@ std::vector<uint8_t> Build(const PspFile& f) {
     std::vector<uint8_t> raw;
     for (const auto& row : c.rows) {
       raw.insert(raw.end(), row.begin(), row.end());
-      if (f.padRows && f.compression == 0)
+      if ((c.pad < 0 ? f.padRows : c.pad != 0) && f.compression == 0)
         while (raw.size() % 4) raw.push_back(0xEE);
     }
     const std::vector<uint8_t> packed = f.compression == 1 ? Rle(raw) : f.compression == 2 ? Deflate(raw) : raw;
@@ -184,6 +185,19 @@ TEST(RarePsp, RgbInEveryCompressionAndFileVersion) {
   PspFile unpadded = Rgb(0);
   unpadded.padRows = false;
   EXPECT_TRUE(PictureIs(DecodePaintShopPro(Build(unpadded)), 3, 2, kPicture));
+}
+
+TEST(RarePsp, EachChannelKeepsItsOwnRowStride) {
+  // Red padded to four bytes a row, green and blue not (and the other way
+  // round): every plane is read with its own stride.
+  for (int redPad : {1, 0}) {
+    SCOPED_TRACE(testing::Message() << "red padded " << redPad);
+    PspFile f = Rgb(0);
+    f.channels[0].pad = redPad;
+    f.channels[1].pad = 1 - redPad;
+    f.channels[2].pad = 1 - redPad;
+    EXPECT_TRUE(PictureIs(DecodePaintShopPro(Build(f)), 3, 2, kPicture));
+  }
 }
 
 PspFile Paletted(unsigned depth, std::vector<std::vector<uint8_t>> rows, int32_t width) {

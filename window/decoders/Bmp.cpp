@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "window/decoders/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 namespace kyt {
@@ -36,7 +37,8 @@ class Channel {
     shift_ = std::countr_zero(mask);
     const uint32_t run = mask >> shift_;
     bits_ = std::countr_one(run);
-    if ((run >> bits_) != 0) throw Error("The bitmap has a colour mask with gaps");
+    // A mask of all 32 bits has no bits left above its run.
+    if (bits_ < 32 && (run >> bits_) != 0) throw Error("The bitmap has a colour mask with gaps");
     max_ = bits_ >= 32 ? 0xFFFFFFFFu : (1u << bits_) - 1;
   }
   uint8_t Extract(uint32_t value) const {
@@ -252,6 +254,9 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, const Palette& p
   if (pixelOffset > size) bytes::Truncated(kWhat);
   const bool rle4 = h.Compression == kBiRle4;
   const int64_t width = h.Width, height = h.Height;
+  // Deltas and the end mark may skip whole rows: only the pixel budget bounds
+  // what compressed data can claim.
+  budget::CheckPixelBudget(kWhat, uint64_t(width), uint64_t(height), size);
   // Pixels that the data skips keep colour 0 of the palette.
   image.Picture = Bitmap(int32_t(width), int32_t(height), PaletteColor(palette, 0));
   auto put = [&](int64_t x, int64_t row, uint32_t index) {

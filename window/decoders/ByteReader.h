@@ -10,6 +10,7 @@
 
 #include "core/Bitmap.h"
 #include "core/Error.h"
+#include "window/decoders/DecodeBudget.h"
 
 namespace kyt {
 
@@ -84,11 +85,13 @@ class ByteReader {
     throw Error(std::string("Unsupported ") + format_ + " picture: " + what + ".");
   }
 
-  // Refuses dimensions that are zero, negative or too large for a Bitmap.
+  // Refuses dimensions that are zero, negative or too large for a Bitmap, and
+  // pictures the whole buffer cannot hold (DecodeBudget.h).
   void CheckSize(int64_t width, int64_t height) const {
     if (width <= 0 || height <= 0) Corrupt("the picture has no pixels");
     if (width > INT32_MAX || height > INT32_MAX || width * height > Bitmap::kMaxPixels)
       Unsupported("the picture is too large");
+    budget::CheckPixelBudget(format_, uint64_t(width), uint64_t(height), size_);
   }
 
  private:

@@ -62,7 +62,7 @@ bool ReadNumber(std::string_view text, size_t& pos, int64_t& value) {
 Bitmap DecodeEpsi(std::string_view text) {
   const size_t begin = text.find(kBeginPreview);
   if (begin == std::string_view::npos) NoPreview();
-  ByteReader check(nullptr, 0, "EPS");
+  ByteReader check(reinterpret_cast<const uint8_t*>(text.data()), text.size(), "EPS");
   size_t pos = begin + kBeginPreview.size();
   int64_t width, height, depth, lines;
   if (!ReadNumber(text, pos, width) || !ReadNumber(text, pos, height) || !ReadNumber(text, pos, depth) ||

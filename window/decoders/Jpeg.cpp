@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "window/decoders/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 namespace kyt {
@@ -29,6 +30,7 @@ struct ErrorManager {
   std::jmp_buf Jump;
   char Message[JMSG_LENGTH_MAX];
   bool Truncated;
+  bool Budget;  // the picture is larger than the data can hold
 };
 
 void OnJpegError(j_common_ptr cinfo) {
@@ -127,6 +129,12 @@ bool RunDecoder(Job& job) {
                   unsigned(info->output_width), unsigned(info->output_height));
     return false;
   }
+  if (!budget::WithinPixelBudget(info->output_width, info->output_height, job.Size)) {
+    std::snprintf(job.Errors.Message, sizeof job.Errors.Message, "%s",
+                  budget::ClaimsTooMuchText("JPEG", info->output_width, info->output_height, job.Size).c_str());
+    job.Errors.Budget = true;
+    return false;
+  }
   jpeg_start_decompress(info);
   job.Row->resize(size_t(info->output_width) * size_t(info->output_components));
   const bool adobeInverted = cmyk && info->saw_Adobe_marker;
@@ -199,6 +207,7 @@ Bitmap DecodeJpeg(const std::vector<uint8_t>& bytes) {
 
   if (!RunDecoder(job)) {
     if (job.Errors.Truncated) throw Error("The JPEG picture is truncated");
+    if (job.Errors.Budget) throw Error(job.Errors.Message);
     throw Error(std::string("The JPEG picture cannot be read: ") + job.Errors.Message);
   }
   return picture;

@@ -189,8 +189,9 @@ class PspReader {
 
     // The channels: one for paletted and grey pictures, red, green and blue for 24 bits.
     const unsigned bits = a.Depth == 24 ? 8 : a.Depth;
+    // Each channel has its own row stride: one may be padded and another not.
     std::array<std::vector<uint8_t>, 4> planes;
-    size_t stride = 0;
+    std::array<size_t, 4> strides{};
     in_.Seek(channels);
     while (in_.Position() < layer.End) {
       const Block channel = ReadBlockHeader(layer.End);
@@ -200,7 +201,7 @@ class PspReader {
         std::vector<uint8_t> data = ReadChannel(channel, width, height, bits, bitmapType, channelType, rowStride);
         if (bitmapType == kImageBitmap && channelType < planes.size()) {
           planes[channelType] = std::move(data);
-          stride = rowStride;
+          strides[channelType] = rowStride;
         }
       }
       in_.Seek(channel.End);
@@ -227,16 +228,17 @@ class PspReader {
       const int64_t ty = y0 + y;
       if (ty < 0 || ty >= a.Height) continue;
       Color* out = bitmap_->Row(int32_t(ty));
-      const size_t row = size_t(y) * stride;
+      std::array<size_t, 4> row;
+      for (size_t c = 0; c < row.size(); ++c) row[c] = size_t(y) * strides[c];
       for (int64_t x = 0; x < width; ++x) {
         const int64_t tx = x0 + x;
         if (tx < 0 || tx >= a.Width) continue;
         const size_t ux = size_t(x);
         if (a.Depth == 24) {
-          out[tx] = MakeColor(planes[1][row + ux], planes[2][row + ux], planes[3][row + ux]);
+          out[tx] = MakeColor(planes[1][row[1] + ux], planes[2][row[2] + ux], planes[3][row[3] + ux]);
         } else {
           const size_t bit = ux * bits;
-          const unsigned index = (planes[0][row + bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+          const unsigned index = (planes[0][row[0] + bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
           out[tx] = colors[index];
         }
       }

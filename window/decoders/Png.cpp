@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "window/decoders/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 namespace kyt {
@@ -56,6 +57,10 @@ Bitmap DecodePng(const std::vector<uint8_t>& bytes) {
   if (imageBytes / kMaxDeflateRatio > bytes.size())
     throw Error("The PNG picture is truncated: " + std::to_string(bytes.size()) + " bytes cannot hold " +
                 std::to_string(width) + " x " + std::to_string(height) + " pixels");
+
+  // A one-bit picture passes the deflate test with few bytes: the pixel budget
+  // bounds what it may claim, since the picture is taken at 7 bytes a pixel.
+  budget::CheckPixelBudget("PNG", width, height, bytes.size());
 
   image->format = PNG_FORMAT_RGB;
   const size_t stride = size_t(width) * 3;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Error.h"
+#include "window/decoders/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 #if defined(KYT_HAVE_TIFF)
@@ -111,9 +112,10 @@ class TiffHandle {
 
 // Refuses, before the picture's memory is taken, a page whose strips or tiles
 // reach past the end of the file (libtiff would fail on them only after the
-// whole raster was allocated) or whose stored data is too short for its rows:
-// uncompressed data needs every byte, deflate expands at most 1032 times.
-void CheckDataPresent(TIFF* tiff, uint64_t fileSize, uint64_t height) {
+// whole raster was allocated) or whose stored data is too short for its rows,
+// at the largest expansion of its codec (DecodeBudget.h). Codecs without a
+// bound of their own (CCITT fax codes, JPEG, ...) are held to the pixel budget.
+void CheckDataPresent(TIFF* tiff, uint64_t fileSize, uint64_t width, uint64_t height) {
   const uint32_t count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
   if (count == 0) throw Error("The TIFF picture holds no image data");
   uint64_t stored = 0;
@@ -124,12 +126,18 @@ void CheckDataPresent(TIFF* tiff, uint64_t fileSize, uint64_t height) {
   }
   uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  budget::CheckPixelBudget("TIFF", width, height, stored);
   uint64_t ratio = 0;
-  if (compression == COMPRESSION_NONE) ratio = 1;
-  else if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE) ratio = 1032;
-  if (ratio == 0 || TIFFIsTiled(tiff)) return;
+  if (compression == COMPRESSION_NONE) ratio = budget::kStoredRatio;
+  else if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE) ratio = budget::kDeflateRatio;
+  else if (compression == COMPRESSION_LZW) ratio = budget::kLzwRatio;
+  else if (compression == COMPRESSION_PACKBITS) ratio = budget::kPackBitsRatio;
+  if (ratio == 0) return;
+  // Tiles pad the picture to whole tiles; the rows themselves must be there.
   const uint64_t needed = TIFFScanlineSize64(tiff) * height;
-  if (stored * ratio < needed) throw Error("The TIFF picture is truncated");
+  if (compression == COMPRESSION_NONE && !TIFFIsTiled(tiff) && stored < needed)
+    throw Error("The TIFF picture is truncated");
+  budget::CheckExpansion("TIFF", width, height, stored, ratio, needed);
 }
 
 }  // namespace
@@ -151,7 +159,7 @@ Bitmap DecodeTiff(const std::vector<uint8_t>& bytes) {
   if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(Bitmap::kMaxPixels))
     throw Error("The TIFF picture has an invalid size (" + std::to_string(width) + " x " + std::to_string(height) + ")");
 
-  CheckDataPresent(tiff.get(), file.Size, uint64_t(height));
+  CheckDataPresent(tiff.get(), file.Size, width, height);
 
   char why[1024] = "";
   if (!TIFFRGBAImageOK(tiff.get(), why)) throw Error(std::string("The TIFF picture cannot be read: ") + why);
