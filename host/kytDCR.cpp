@@ -34,6 +34,19 @@ R Guard(Body&& body, R failed) noexcept {
   }
 }
 
+// The editor's pickers go to the host's interface access.
+class PickerHost final : public editor::IPickerHost {
+ public:
+  explicit PickerHost(IHost* host) : host_(host) {}
+  bool HasInterfaceAccess() const override { return host_ && host_->HasInterfaceAccess(); }
+  bool InterfaceAccess(int32_t request, std::optional<std::string>& data) override {
+    return host_ && host_->InterfaceAccess(request, data);
+  }
+
+ private:
+  IHost* host_;
+};
+
 }  // namespace
 
 void SetHost(IHost* host) { g_host = host; }
@@ -79,7 +92,10 @@ bool ExecAction(int32_t action, char* const* params, int32_t highIndex) {
 }
 
 bool EditAction(int32_t action, char** params, int32_t highIndex) {
-  return Guard([&] { return kyt::EditAction(action, params, highIndex); }, false);
+  return Guard([&] {
+    PickerHost pickers(g_host);
+    return kyt::EditAction(action, params, highIndex, &pickers);
+  }, false);
 }
 
 void About() {

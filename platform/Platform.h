@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Bitmap.h"
+#include "platform/Forms.h"
 
 namespace kyt {
 
@@ -33,19 +34,6 @@ class IWindowPeer {
   virtual void PictureChanged() = 0;
   virtual uintptr_t Handle() const = 0;
 };
-
-// One action's properties dialog, as the editor fills it.
-struct EditDialog {
-  std::string FormClass;              // TEditForm1, TEditForm5KL, TEditForm2FL, TEditForm2RC
-  std::string Caption;                // form caption
-  std::string CommandBox;             // caption of the command box
-  std::string CommandLabel;           // action description
-  std::vector<std::string> Panels;    // panel captions, one per field (empty: keep the form's own)
-  std::vector<std::string> Fields;    // field texts, in slot order; rewritten by the dialog
-};
-
-constexpr int32_t kModalOk = 1;
-constexpr int32_t kModalCancel = 2;
 
 class IPlatform {
  public:
@@ -78,9 +66,11 @@ class IPlatform {
   // Draws a Windows metafile (wmf, emf) into `out`; false when this platform cannot draw metafiles.
   virtual bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) = 0;
 
-  // Shows an action's properties dialog modally; returns the modal result.
-  virtual int32_t ShowEditDialog(EditDialog& dialog) = 0;
-  virtual void ShowAboutBox() = 0;
+  // Realises `form` with `texts`, parented to the active window of this
+  // thread, and shows it modally; `events` hears its activation, clicks and
+  // mouse moves. When it closes, `texts` holds what its controls showed.
+  // Returns the modal result (kModalCancel when the window was closed).
+  virtual int32_t ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) = 0;
 };
 
 // The platform in use: the one installed with SetPlatform, else the headless one.

@@ -92,13 +92,14 @@ void HeadlessPlatform::UseHintWindowWithoutShadow() { HintWithoutShadow = true; 
 
 bool HeadlessPlatform::DrawMetafile(const std::vector<uint8_t>&, Bitmap&) { return false; }
 
-int32_t HeadlessPlatform::ShowEditDialog(EditDialog& dialog) {
-  const int32_t result = EditDialogAnswer ? EditDialogAnswer(dialog) : kModalCancel;
-  EditDialogs.push_back(dialog);
-  return result;
+int32_t HeadlessPlatform::ShowModalForm(const forms::Form& form, forms::FormTexts& texts,
+                                        forms::IFormEvents& events) {
+  Forms.push_back(ShownForm{form.Name, texts});
+  HeadlessForm window(*this, form, texts, events);
+  events.Activated(window, true);
+  if (FormDriver) FormDriver(window);
+  return window.Closed() ? window.ModalResult() : forms::kModalCancel;
 }
-
-void HeadlessPlatform::ShowAboutBox() { ++AboutBoxes; }
 
 HeadlessWindowPeer::HeadlessWindowPeer(HeadlessPlatform& platform, TTkytForm& form, uint32_t parent, uint32_t handle)
     : platform_(platform), form_(form), parent_(parent), handle_(handle) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/headless/HeadlessForm.h"
 
 namespace kyt {
 
@@ -32,8 +33,7 @@ class HeadlessPlatform : public IPlatform {
   std::unique_ptr<IWindowPeer> CreateDcrWindow(TTkytForm& form, uint32_t parent) override;
   void UseHintWindowWithoutShadow() override;
   bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) override;
-  int32_t ShowEditDialog(EditDialog& dialog) override;
-  void ShowAboutBox() override;
+  int32_t ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) override;
 
   // --- What a headless host or a test sets up and inspects. ---
 
@@ -53,10 +53,19 @@ class HeadlessPlatform : public IPlatform {
   int64_t LiveHostStrings = 0;              // allocated and not yet freed
   int64_t ProcessMessagesCalls = 0;
   bool HintWithoutShadow = false;
-  int32_t AboutBoxes = 0;
-  // Answers the editor dialogs: gets the dialog, may change its fields, returns the modal result.
-  std::function<int32_t(EditDialog&)> EditDialogAnswer;
-  std::vector<EditDialog> EditDialogs;      // every dialog shown, as it was filled
+  // Works every form shown, as the author would; a form it leaves open is
+  // closed with the close box (modal result Cancel). Without a driver every
+  // form is closed at once.
+  std::function<void(HeadlessForm&)> FormDriver;
+  struct ShownForm {
+    std::string Name;              // the form's class, TEditForm1 ...
+    forms::FormTexts Texts;        // as filled before showing
+  };
+  std::vector<ShownForm> Forms;    // every form shown
+  // The file dialogs' requests and the path the author picks (nullopt: cancel).
+  std::vector<forms::OpenFileRequest> FileDialogs;
+  std::optional<std::string> FileDialogAnswer;
+  std::vector<std::string> ShellOpened;  // addresses opened with the shell
 
  private:
   friend class HeadlessWindowPeer;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32Forms.h"
 #include "platform/win32/Win32HintWindow.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32WindowPeer.h"
@@ -29,6 +30,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       if (!reserved) {
         kyt::win32::UnregisterDcrWindowClasses(instance);
         kyt::win32::UnregisterHintWindowClass(instance);
+        kyt::win32::UnregisterFormClasses(instance);
       }
       kyt::SetPlatform(nullptr);
       break;

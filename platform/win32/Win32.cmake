@@ -10,7 +10,7 @@ else()
 endif()
 
 add_library(kytDCR SHARED host/Exports.cpp ${_kyt_win32_src} ${_kyt_def})
-target_link_libraries(kytDCR PRIVATE kytcore user32 gdi32 kernel32)
+target_link_libraries(kytDCR PRIVATE kytcore user32 gdi32 kernel32 comctl32 comdlg32 shell32)
 target_compile_definitions(kytDCR PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 set_target_properties(kytDCR PROPERTIES OUTPUT_NAME kytDCR PREFIX "" SUFFIX ".nbp")
 target_link_options(kytDCR PRIVATE -static -static-libgcc -static-libstdc++

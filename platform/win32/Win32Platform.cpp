@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/Error.h"
-#include "platform/win32/Win32Dialogs.h"
+#include "platform/win32/Win32Forms.h"
 #include "platform/win32/Win32HintWindow.h"
 #include "platform/win32/Win32Metafile.h"
 #include "platform/win32/Win32Text.h"
@@ -98,8 +98,8 @@ bool Win32Platform::DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out)
   return true;
 }
 
-int32_t Win32Platform::ShowEditDialog(EditDialog& dialog) { return RunEditDialog(module_, dialog); }
-
-void Win32Platform::ShowAboutBox() { RunAboutBox(module_); }
+int32_t Win32Platform::ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) {
+  return RunForm(module_, form, texts, events);
+}
 
 }  // namespace kyt::win32

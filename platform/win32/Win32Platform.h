@@ -25,8 +25,7 @@ class Win32Platform final : public IPlatform {
   std::unique_ptr<IWindowPeer> CreateDcrWindow(TTkytForm& form, uint32_t parent) override;
   void UseHintWindowWithoutShadow() override;
   bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) override;
-  int32_t ShowEditDialog(EditDialog& dialog) override;
-  void ShowAboutBox() override;
+  int32_t ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) override;
 
   HMODULE Module() const { return module_; }
 

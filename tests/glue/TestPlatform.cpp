@@ -43,8 +43,9 @@ class TestPlatform final : public kyt::IPlatform {
   }
   void UseHintWindowWithoutShadow() override {}
   bool DrawMetafile(const std::vector<uint8_t>&, kyt::Bitmap&) override { return false; }
-  int32_t ShowEditDialog(kyt::EditDialog&) override { return kyt::kModalCancel; }
-  void ShowAboutBox() override {}
+  int32_t ShowModalForm(const kyt::forms::Form&, kyt::forms::FormTexts&, kyt::forms::IFormEvents&) override {
+    return kyt::forms::kModalCancel;
+  }
 };
 
 TestPlatform g_platform;

@@ -139,6 +139,10 @@ uint8_t NB_REGISTER HostInterfaceAccess(int32_t request, char** data) {
     case 8:
     case 13:
     case 14: {
+      if (auto no = host->declinedAnswers.find(request); no != host->declinedAnswers.end()) {
+        Answer(data, no->second);  // a new buffer, and still no
+        return 0;
+      }
       auto it = host->pickerAnswers.find(request);
       if (it == host->pickerAnswers.end()) return 0;
       Answer(data, it->second);

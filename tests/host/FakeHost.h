@@ -92,6 +92,7 @@ class FakeHost {
   std::map<std::string, uint32_t> objects;          // host object name -> window handle
   std::map<std::string, std::string> rawAnswers7;   // overrides the answer to request 7
   std::map<int32_t, std::string> pickerAnswers;     // answers to 8, 13 and 14
+  std::map<int32_t, std::string> declinedAnswers;   // put into the buffer, then false
   std::vector<InterfaceRequest> requests;
 
   // Embedded files.

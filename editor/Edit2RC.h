@@ -1,0 +1,15 @@
+#pragma once
+// TEditForm2RC: the properties of kytDcrRecognize, the object and the result variable.
+#include "editor/EditorForm.h"
+
+namespace kyt::editor {
+
+const forms::Form& EditForm2RCLayout();
+
+class TEditForm2RC final : public TEditForm {
+ public:
+  explicit TEditForm2RC(IPickerHost* host) : TEditForm(EditForm2RCLayout(), host) {}
+  void Click(IFormWindow& window, std::string_view control) override;
+};
+
+}  // namespace kyt::editor
