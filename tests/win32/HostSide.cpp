@@ -73,14 +73,14 @@ uint8_t NB_REGISTER InterfaceAccess(int32_t request, char** data) {
       return handle != 0;
     }
     case 8:
-      Answer(data, host.pickedObject);
-      return host.pickedObject.has_value();
     case 13:
-      Answer(data, host.pickedEmbedded);
-      return host.pickedEmbedded.has_value();
-    case 14:
-      Answer(data, host.pickedVariable);
-      return host.pickedVariable.has_value();
+    case 14: {
+      const std::optional<std::string>& picked =
+          request == 8 ? host.pickedObject : request == 13 ? host.pickedEmbedded : host.pickedVariable;
+      Answer(data, picked);
+      if (*data) host.answerBlocks.push_back(*data);
+      return picked.has_value() && !host.declinePickers;
+    }
     default:
       return 0;
   }

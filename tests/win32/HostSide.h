@@ -39,6 +39,9 @@ struct HostSide {
   bool answerRequest6 = true;
   // Picker answers (requests 8, 13, 14); nullopt: the author cancelled.
   std::optional<std::string> pickedObject, pickedEmbedded, pickedVariable;
+  // Answer into the buffer, and still say no.
+  bool declinePickers = false;
+  std::vector<void*> answerBlocks;  // the blocks the pickers' answers were handed back in
   // Streams handed to the plug-in whose reference the host still holds, to
   // see whether the plug-in released its own.
   std::vector<IStream*> streams;

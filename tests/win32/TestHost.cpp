@@ -18,6 +18,7 @@
 
 #include "tests/win32/Checks.h"
 #include "tests/win32/DialogDriver.h"
+#include "tests/win32/EditorForms.h"
 #include "tests/win32/HostSide.h"
 #include "tests/win32/PngFiles.h"
 
@@ -810,67 +811,15 @@ void Session::ScriptCommands() {
 }
 
 void Session::EditorDialogs() {
-  std::vector<char*> slots;
-  for (const char* s : {"Rect1", "C:\\kb\\latin.dcr", "196", "10", "22"}) slots.push_back(HostString(s));
-  std::vector<char*> before = slots;
-  std::wstring caption, box, panel, field0;
-  HWND owner = nullptr;
-  bool ok = false;
-  {
-    DialogDriver driver([&](HWND dlg) {
-      caption = WindowText(dlg);
-      box = ItemText(dlg, 100);
-      panel = ItemText(dlg, 202);
-      field0 = ItemText(dlg, 300);
-      owner = GetWindow(dlg, GW_OWNER);
-      SetItemText(dlg, 302, L"150");
-      Press(dlg, IDOK);
-    });
-    ok = p_.editAction(3, slots.data(), 4) != 0;
-    Check("nbEditAction 3: one dialog", driver.Handled() == 1);
-  }
-  Check("nbEditAction 3: caption", caption == L"kytDcrLoadKnowledgebase Свойства", Quoted(caption));
-  Check("nbEditAction 3: command box", box == L"kytDcrLoadKnowledgebase  (kytDCR)", Quoted(box));
-  Check("nbEditAction 3: third panel caption and first field", panel == L"B/W Порог:" && field0 == L"Rect1",
-        Quoted(panel) + " " + Quoted(field0));
-  Check("nbEditAction 3: the dialog belongs to the active window", owner == g_main);
-  bool rewritten = true;
-  for (size_t i = 0; i < slots.size(); ++i)
-    if (slots[i] == before[i] || !IsFixedGlobalBlock(slots[i], std::strlen(slots[i]) + 1)) rewritten = false;
-  Check("nbEditAction 3 OK: true, every slot a new block",
-        ok && rewritten && std::string(slots[2]) == "150" && std::string(slots[0]) == "Rect1" &&
-            std::string(slots[1]) == "C:\\kb\\latin.dcr");
-  for (char* s : slots) GlobalFree(s);
-
-  std::vector<char*> two{HostString("Rect1"), HostString("Result")};
-  std::vector<char*> kept = two;
-  {
-    DialogDriver driver([&](HWND dlg) {
-      SetItemText(dlg, 301, L"Changed");
-      Press(dlg, IDCANCEL);
-    });
-    ok = p_.editAction(5, two.data(), 1) != 0;
-  }
-  Check("nbEditAction 5 Cancel: false, slots untouched",
-        !ok && two == kept && std::string(two[1]) == "Result");
-  for (char* s : two) GlobalFree(s);
-
-  {
-    DialogDriver driver([&](HWND dlg) { Press(dlg, IDCANCEL); });
-    ok = p_.editAction(6, nullptr, -1) != 0;
-    Check("nbEditAction 6: false, no dialog", !ok && driver.Handled() == 0);
-  }
-
-  std::wstring aboutCaption;
-  {
-    DialogDriver driver([&](HWND dlg) {
-      aboutCaption = WindowText(dlg);
-      Press(dlg, IDOK);
-    });
-    p_.about();
-    Check("nbAbout: one modal box", driver.Handled() == 1);
-  }
-  Check("nbAbout: caption", aboutCaption == L"О плагине kytDCR", Quoted(aboutCaption));
+  EditorUnderTest e;
+  e.plugin = p_.module;
+  e.editAction = p_.editAction;
+  e.about = p_.about;
+  e.registerInterfaceAccess = p_.registerInterfaceAccess;
+  e.hostWindow = g_main;
+  e.outputDir = paths_.output;
+  InterceptEditorImports(p_.module);
+  CheckEditorForms(e);
 }
 
 void Session::Removal() {
