@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
-# Accuracy and speed of kytdcr next to ocrad, gocr and tesseract.
+# Accuracy and speed of kytdcr next to ocrad, gocr and tesseract, in one table.
 #
-# Renders pages of English and Russian text (bench/pages/*.txt) with fonts at
-# several pixel sizes, runs every OCR program on the same pictures and prints,
-# for each page and program, the character error rate (edit distance between
-# the recognised and the true text, divided by the true text's length, after
-# runs of blanks and line breaks are made single spaces) and the wall time.
+# Renders the validation pages (bench/pages/english.txt, russian.txt: texts of
+# our own that no knowledge base is trained on) anti-aliased with fonts the
+# bundled bases learnt and with the fonts held out of their training
+# (data/fonts/heldout.txt), at several pixel sizes. Every program reads the
+# same pictures; each row is one page, each column a program's character
+# error rate (edit distance between the recognised and the true text over the
+# true text's length, after runs of blanks and line breaks become one space).
+# Means follow per language, font set and size band, and the wall time per page.
 #
 # This is a measurement, not a test: it prints figures and never fails on them.
 #
-# Usage: bench/accuracy.sh [--kytdcr PATH] [--sizes "16 24 32"] [--fonts "DejaVuSans ..."]
-#                          [--programs "kytdcr ocrad gocr tesseract"] [--keep DIR]
+# Usage: bench/accuracy.sh [--kytdcr PATH] [--sizes "12 16 20 24 32"]
+#          [--fonts "DejaVuSans ..."] [--held-out "OpenSans-Regular ..."]
+#          [--programs "kytdcr ocrad gocr tesseract"] [--bases "before=DIR ..."]
+#          [--langs "english russian"] [--keep DIR]
+# --bases adds a kytdcr column per folder of latin.dcr/russian.dcr (for
+# example the bases of an earlier commit, to compare before and after).
 # Environment: KYTDCR (path of the kytdcr program), KYTDCR_ARGS (extra options
 # of kytdcr recognize; default "--noise 3 --space auto").
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 kytdcr=${KYTDCR:-}
-sizes="16 24 32"
+sizes="12 16 20 24 32"
 fonts="DejaVuSans DejaVuSerif LiberationSans-Regular LiberationSerif-Regular"
+held=$(grep -v '^#' "$root/data/fonts/heldout.txt" | xargs)
 programs="kytdcr ocrad gocr tesseract"
+bases=""
+langs="english russian"
 keep=""
 kytdcr_args=${KYTDCR_ARGS:---noise 3 --space auto}
 
@@ -28,9 +38,12 @@ while [ $# -gt 0 ]; do
     --kytdcr) kytdcr=$2; shift 2 ;;
     --sizes) sizes=$2; shift 2 ;;
     --fonts) fonts=$2; shift 2 ;;
+    --held-out) held=$2; shift 2 ;;
     --programs) programs=$2; shift 2 ;;
+    --bases) bases=$2; shift 2 ;;
+    --langs) langs=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "accuracy.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -48,6 +61,30 @@ mkdir -p "$work"
 [ -n "$keep" ] || trap 'rm -rf "$work"' EXIT
 
 have() { command -v "$1" >/dev/null 2>&1; }
+
+# The columns: kytdcr with the bundled bases, then one per --bases folder,
+# then the peers that are installed.
+columns=()
+declare -A kbdir
+for program in $programs; do
+  if [ "$program" = kytdcr ]; then
+    columns+=(kytdcr)
+    kbdir[kytdcr]=""
+    for b in $bases; do
+      name=${b%%=*}; dir=${b#*=}
+      if [ ! -f "$dir/latin.dcr" ] || [ ! -f "$dir/russian.dcr" ]; then
+        echo "accuracy.sh: $dir has no latin.dcr and russian.dcr" >&2
+        exit 2
+      fi
+      columns+=("kytdcr:$name")
+      kbdir[kytdcr:$name]=$dir
+    done
+  elif have "$program"; then
+    columns+=("$program")
+  else
+    echo "accuracy.sh: $program is not installed; its column is left out" >&2
+  fi
+done
 
 # Character error rate of $1 (recognised) against $2 (truth), in percent.
 cer() {
@@ -69,13 +106,14 @@ PY
 
 now() { date +%s.%N; }
 
-# Runs one program on one page; prints "CER time".
+# Runs one column's program on one page; prints "CER seconds".
 run() {
-  local program=$1 lang=$2 png=$3 pgm=$4 truth=$5 out=$6 start end
+  local column=$1 lang=$2 png=$3 pgm=$4 truth=$5 out=$6 start end
   start=$(now)
-  case "$program" in
-    kytdcr)
+  case "$column" in
+    kytdcr*)
       local kb=latin; [ "$lang" = russian ] && kb=russian
+      [ -n "${kbdir[$column]}" ] && kb="${kbdir[$column]}/$kb.dcr"
       # shellcheck disable=SC2086
       "$kytdcr" recognize --kb "$kb" $kytdcr_args -o "$out" "$png" >/dev/null ;;
     ocrad) ocrad -o "$out" "$pgm" ;;
@@ -88,33 +126,59 @@ run() {
   printf '%s %s\n' "$(cer "$out" "$truth")" "$(echo "$end - $start" | bc -l | xargs printf '%.2f')"
 }
 
-printf '%-8s %-26s %4s  %-10s %7s %8s\n' page font size program "CER %" "time s"
-declare -A sum count
-for lang in english russian; do
+printf '%-8s %-24s %-9s %4s' page font fonts size
+for c in "${columns[@]}"; do printf ' %14s' "$c"; done
+printf '\n'
+declare -A sum count secs
+band() { if [ "$1" -ge 16 ]; then echo ">=16px"; else echo "<16px"; fi; }
+for lang in $langs; do
   truth="$root/bench/pages/$lang.txt"
-  for font in $fonts; do
-    for size in $sizes; do
-      base="$work/$lang-$font-$size"
-      "$kytdcr" render --font "$font" --size "$size" -o "$base.png" "$truth"
-      "$kytdcr" render --font "$font" --size "$size" -o "$base.pgm" "$truth"
-      for program in $programs; do
-        if [ "$program" != kytdcr ] && ! have "$program"; then continue; fi
-        read -r rate secs < <(run "$program" "$lang" "$base.png" "$base.pgm" "$truth" "$base.$program.txt" || echo "fail -")
-        printf '%-8s %-26s %4s  %-10s %7s %8s\n' "$lang" "$font" "$size" "$program" "$rate" "$secs"
-        if [[ "$rate" =~ ^[0-9.]+$ ]]; then
-          sum[$lang.$program]=$(echo "${sum[$lang.$program]:-0} + $rate" | bc -l)
-          count[$lang.$program]=$(( ${count[$lang.$program]:-0} + 1 ))
-        fi
+  for set in trained held-out; do
+    list=$fonts; [ "$set" = held-out ] && list=$held
+    for font in $list; do
+      for size in $sizes; do
+        base="$work/$lang-$font-$size"
+        "$kytdcr" render --font "$font" --size "$size" -o "$base.png" "$truth"
+        "$kytdcr" render --font "$font" --size "$size" -o "$base.pgm" "$truth"
+        printf '%-8s %-24s %-9s %4s' "$lang" "$font" "$set" "$size"
+        for c in "${columns[@]}"; do
+          read -r rate t < <(run "$c" "$lang" "$base.png" "$base.pgm" "$truth" "$base.${c//:/-}.txt" || echo "fail -")
+          printf ' %14s' "$rate"
+          if [[ "$rate" =~ ^[0-9.]+$ ]]; then
+            for key in "$lang.$set.all.$c" "$lang.$set.$(band "$size").$c"; do
+              sum[$key]=$(echo "${sum[$key]:-0} + $rate" | bc -l)
+              count[$key]=$(( ${count[$key]:-0} + 1 ))
+            done
+            secs[$c]=$(echo "${secs[$c]:-0} + $t" | bc -l)
+            count[time.$c]=$(( ${count[time.$c]:-0} + 1 ))
+          fi
+        done
+        printf '\n'
       done
     done
   done
 done
 echo
-echo "mean character error rate:"
-for lang in english russian; do
-  for program in $programs; do
-    n=${count[$lang.$program]:-0}
-    [ "$n" -gt 0 ] || continue
-    printf '  %-8s %-10s %6.1f %%  (%d pages)\n' "$lang" "$program" "$(echo "${sum[$lang.$program]} / $n" | bc -l)" "$n"
+echo "mean character error rate, %:"
+printf '  %-8s %-9s %-7s' page fonts sizes
+for c in "${columns[@]}"; do printf ' %14s' "$c"; done
+printf '\n'
+for lang in $langs; do
+  for set in trained held-out; do
+    for b in all "<16px" ">=16px"; do
+      [ "${count[$lang.$set.$b.${columns[0]}]:-0}" -gt 0 ] || continue
+      printf '  %-8s %-9s %-7s' "$lang" "$set" "$b"
+      for c in "${columns[@]}"; do
+        n=${count[$lang.$set.$b.$c]:-0}
+        if [ "$n" -gt 0 ]; then printf ' %14.2f' "$(echo "${sum[$lang.$set.$b.$c]} / $n" | bc -l)"; else printf ' %14s' -; fi
+      done
+      printf '\n'
+    done
   done
 done
+printf '  %-26s' "mean seconds per page"
+for c in "${columns[@]}"; do
+  n=${count[time.$c]:-0}
+  if [ "$n" -gt 0 ]; then printf ' %14.2f' "$(echo "${secs[$c]} / $n" | bc -l)"; else printf ' %14s' -; fi
+done
+printf '\n'

@@ -3,9 +3,14 @@
 # and the sample pictures with their expected texts (data/samples), with
 # kytdcr itself. Deterministic: the same program and fonts give the same files.
 #
-# Usage: scripts/make-knowledge-bases.sh [--kytdcr PATH] [--only latin|russian|samples]
-# Needs the fonts of the Debian packages fonts-dejavu-core and fonts-liberation.
-# Both bases train at the same time, one per core; each takes some minutes.
+# Usage: scripts/make-knowledge-bases.sh [--kytdcr PATH] [--only latin|russian|samples|shapes]
+# Installs the Debian font packages it draws with (as root, with apt-get) when
+# they are missing. The bases learn from lines of data/corpus/*.txt drawn with
+# the fonts of data/fonts/train.txt, jittered as screenshots and scans are;
+# they are measured on the fonts of data/fonts/heldout.txt and the texts of
+# bench/pages, which training never sees. Both bases train at the same time,
+# one per core, under nice; on two free cores that takes about half an hour.
+# --only shapes compares network shapes on a smaller corpus (data/kb/shapes.log).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +20,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --kytdcr) kytdcr=$2; shift 2 ;;
     --only) only=$2; shift 2 ;;
-    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "make-knowledge-bases.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -27,25 +32,56 @@ if [ ! -x "$kytdcr" ]; then
   exit 2
 fi
 
-# The fonts the bases learn, the sizes (pixels per em) they are rendered at,
-# and the training goals.
-fonts=(--font DejaVuSans --font DejaVuSerif --font LiberationSans-Regular --font LiberationSerif-Regular)
-renderings=(--sizes 14,18,24,32,40 --shifts 0 --bw-variants 196 --noise 3 --pairs frequent --pair-min 3)
-network=(--grid 16x16 --hidden 64)
-goals=(--max-epochs 500 --learning-rate 0.02 --weight-range 0.1 --error-goal 0 --mean-error-goal 0.01 --seed 1251)
+# The fonts: training and held-out ones come from these packages.
+font_packages=(fonts-dejavu-core fonts-dejavu-extra fonts-liberation fonts-liberation2 fonts-freefont-ttf
+  fonts-urw-base35 fonts-croscore fonts-crosextra-carlito fonts-crosextra-caladea fonts-noto-core
+  fonts-paratype fonts-texgyre fonts-open-sans fonts-roboto fonts-lato fonts-linuxlibertine fonts-go
+  fonts-cantarell)
+missing=()
+for p in "${font_packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "make-knowledge-bases.sh: missing font packages; run: sudo apt-get install ${missing[*]}" >&2
+    exit 2
+  fi
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+held=()
+while read -r font; do
+  case "$font" in ''|'#'*) ;; *) held+=(--validate-font "$font") ;; esac
+done <"$root/data/fonts/heldout.txt"
+checked=(--check-font DejaVuSans --check-font DejaVuSerif --check-font LiberationSans-Regular
+  --check-font LiberationSerif-Regular)
+corpus=(--font-list "$root/data/fonts/train.txt" --lines 300 --isolated 2 --size-range 10-48 --noise 3
+  --max-pairs 100 --pair-min 30 --max-per-pattern 4000 --keep-samples 24)
+network=(--grid 16x16 --hidden 160 --outputs 128)
+goals=(--trainer fast --max-epochs 20 --patience 4 --time-limit 3900 --learning-rate 0.1 --batch 64 --threads 1 --seed 1251)
 
 mkdir -p "$root/data/kb" "$root/data/samples"
 train() {
-  local name=$1 charset=$2
+  local name=$1 charset=$2 text=$3
   local start=$SECONDS
-  "$kytdcr" train --charset "$charset" "${fonts[@]}" "${renderings[@]}" "${network[@]}" "${goals[@]}" \
-    --progress-every 50 -o "$root/data/kb/$name.dcr" 2>"$root/data/kb/$name.log"
-  echo "$name.dcr: $((SECONDS - start)) s ($(tail -n 1 "$root/data/kb/$name.log"))"
+  nice -n 10 "$kytdcr" train --charset "$charset" --text "$root/data/corpus/$text.txt" "${corpus[@]}" \
+    "${network[@]}" "${goals[@]}" "${held[@]}" "${checked[@]}" --validate-text "$root/bench/pages/$text.txt" \
+    -o "$root/data/kb/$name.dcr" 2>"$root/data/kb/$name.log"
+  echo "$name.dcr: $((SECONDS - start)) s ($(tail -n 1 "$root/data/kb/$name.log"))" | tee -a "$root/data/kb/$name.log"
 }
 
+if [ "$only" = shapes ]; then
+  nice -n 10 "$kytdcr" train --charset latin --text "$root/data/corpus/english.txt" "${corpus[@]}" --lines 120 \
+    --isolated 1 "${goals[@]}" --threads 2 --max-epochs 1 \
+    --shapes "16x16:96:128 16x16:160:128 20x20:128:128 24x24:160:128" --shape-epochs 4 \
+    -o /dev/null 2>"$root/data/kb/shapes.log" || true
+  grep -A8 '^shape' "$root/data/kb/shapes.log"
+  exit 0
+fi
+
 pids=()
-if [ -z "$only" ] || [ "$only" = latin ]; then train latin latin & pids+=($!); fi
-if [ -z "$only" ] || [ "$only" = russian ]; then train russian russian & pids+=($!); fi
+if [ -z "$only" ] || [ "$only" = latin ]; then train latin latin english & pids+=($!); fi
+if [ -z "$only" ] || [ "$only" = russian ]; then train russian russian russian & pids+=($!); fi
 status=0
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 [ "$status" -eq 0 ] || { echo "make-knowledge-bases.sh: training failed; see data/kb/*.log" >&2; exit 1; }

@@ -87,6 +87,45 @@ elseif(CASE STREQUAL "train-and-read")
     message(FATAL_ERROR "folder-trained base read [${out}]")
   endif()
 
+elseif(CASE STREQUAL "train-text")
+  # A base of three letters learnt from jittered lines of text by the fast
+  # trainer, measured on a font it never saw; it must read that font.
+  file(WRITE "${WORK}/text.txt" "a cab bac\nabba cca bcab\n")
+  kytdcr(0 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --font DejaVuSerif
+         --lines 60 --isolated 3 --max-epochs 12 --hidden 24 --outputs 16 --seed 3 --max-pairs 0
+         --validate-font LiberationSans-Regular --validate-text "${WORK}/text.txt" --validate-sizes 16,24
+         -q -o "${WORK}/cab.dcr")
+  expect_match("${err}" "glyph accuracy on held-out fonts" "held-out glyph report")
+  expect_match("${err}" "LiberationSans-Regular \\(held out\\)" "held-out page report")
+  expect_match("${err}" "best validation epoch" "early-stopping report")
+  kytdcr(0 out err render --font LiberationSans-Regular --size 24 --word-gap 30 --letter-gap 3 --text "abc cab"
+         -o "${WORK}/line.png")
+  kytdcr(0 out err recognize --kb "${WORK}/cab.dcr" "${WORK}/line.png")
+  if(NOT out STREQUAL "abc cab \n")
+    message(FATAL_ERROR "text-trained base read [${out}]")
+  endif()
+  kytdcr(0 out err info "${WORK}/cab.dcr")
+  expect_match("${out}" "patterns +3," "info of the text-trained base")
+  # The network's own Train is still there.
+  kytdcr(0 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --lines 10 --isolated 1
+         --trainer exact --max-epochs 2 --hidden 8 --outputs 16 --max-pairs 0 -q -o "${WORK}/exact.dcr")
+  expect_match("${err}" "exact Train: 2 epochs" "exact trainer")
+  # Wrong use is refused before anything is written.
+  kytdcr(2 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --trainer slow -o "${WORK}/x.dcr")
+  expect_match("${err}" "--trainer" "unknown trainer")
+  kytdcr(2 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --validate-font DejaVuSans
+         -o "${WORK}/x.dcr")
+  expect_match("${err}" "also trained" "held-out font in training")
+  kytdcr(2 out err train --font DejaVuSans --chars "cab" --lines 5 -o "${WORK}/x.dcr")
+  expect_match("${err}" "needs --text" "corpus option without text")
+  kytdcr(1 out err train --text "${WORK}/missing.txt" --chars "cab" --font DejaVuSans -o "${WORK}/x.dcr")
+  expect_match("${err}" "cannot read" "missing text")
+  kytdcr(2 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --shapes "16x16:8" -o "${WORK}/x.dcr")
+  expect_match("${err}" "GRID:HIDDEN:OUTPUTS" "bad shape")
+  if(EXISTS "${WORK}/x.dcr")
+    message(FATAL_ERROR "a refused train wrote a knowledge base")
+  endif()
+
 elseif(CASE STREQUAL "info")
   kytdcr(0 out err info "${SOURCE}/data/kb/latin.dcr")
   expect_match("${out}" "glyph grid +[0-9]+ x [0-9]+ pixels" "info grid")

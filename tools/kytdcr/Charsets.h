@@ -11,7 +11,8 @@ std::string NamedCharset(const std::string& name);
 // The look-alike groups of a named set, UTF-8, groups separated by blanks:
 // characters whose glyphs differ, once cropped and scaled to the grid, at most
 // in stroke weight and proportion in the common fonts (lower and upper case of
-// o, c, s, v, w, x, z; most Cyrillic lower-case letters are small capitals).
+// o, c, s, u, v, w, x, z, and l, I and |; most Cyrillic lower-case letters are
+// small capitals).
 std::string NamedAlikeGroups(const std::string& name);
 
 // Frequent letter pairs of the set's language, UTF-8, separated by blanks: the

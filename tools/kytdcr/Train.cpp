@@ -15,6 +15,7 @@
 #include "GlyphSources.h"
 #include "Options.h"
 #include "Text.h"
+#include "TrainCorpus.h"
 #include "TrainingData.h"
 #include "core/Error.h"
 #include "recognition/BackPropCls.h"
@@ -81,7 +82,8 @@ const char* const kHelp =
     "  -q, --quiet        no progress display\n"
     "  -h, --help         show this help\n"
     "\n"
-    "Ctrl-C stops training after the current epoch and still writes the base.\n";
+    "Ctrl-C stops training after the current epoch and still writes the base.\n"
+    "\n";
 
 volatile std::sig_atomic_t gInterrupted = 0;
 
@@ -99,7 +101,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }  // namespace
 
 int RunTrain(const Args& args) {
-  Options options(args, {{"font", 0, true, true},
+  std::vector<OptionSpec> specs = {{"font", 0, true, true},
                          {"glyphs", 0, true, true},
                          {"charset"},
                          {"chars"},
@@ -126,10 +128,20 @@ int RunTrain(const Args& args) {
                          {"output", 'o'},
                          {"progress-every"},
                          {"quiet", 'q', false},
-                         {"help", 'h', false}});
+                         {"help", 'h', false}};
+  for (const OptionSpec& s : CorpusOptionSpecs()) specs.push_back(s);
+  Options options(args, specs);
   if (options.Has("help")) {
     std::fputs(kHelp, stdout);
+    std::fputs(kCorpusHelp, stdout);
     return 0;
+  }
+  if (options.Has("text")) return RunTrainCorpus(options);
+  for (const OptionSpec& s : CorpusOptionSpecs()) {
+    if (s.name != "trainer" && options.Has(s.name)) throw UsageError("--" + s.name + " needs --text");
+  }
+  if (options.Value("trainer", "exact") != "exact") {
+    throw UsageError("glyphs rendered alone or read from pictures train with --trainer exact; the fast trainer needs --text");
   }
   if (!options.Positional().empty()) throw UsageError("unexpected argument '" + options.Positional()[0] + "'");
   const auto outName = options.Value("output");
