@@ -3,22 +3,13 @@
 #include <cstring>
 #include <optional>
 
+#include "core/AsciiCase.h"
 #include "host/ActionTable.h"
 #include "host/Actions.h"
 #include "host/NumberSyntax.h"
 #include "host/PlugInUtils.h"
 
 namespace kyt {
-
-namespace {
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return text;
-}
-
-}  // namespace
 
 std::string CommandListText(const std::string& format) {
   std::string text;

@@ -17,11 +17,10 @@
 #include <cstring>
 #include <limits>
 #include <utility>
-#ifdef _WIN32
-#include <share.h>
-#endif
 
+#include "core/ByteReader.h"
 #include "core/Error.h"
+#include "core/WholeFile.h"
 #include "host/HostInterface.h"
 #include "recognition/BackPropCls.h"
 
@@ -33,11 +32,14 @@ constexpr size_t kHeaderBytes = 20;
 constexpr size_t kTrailerBytes = 36;
 constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max() - 1;  // a count plus its bias unit fits
 
+// The knowledge base's checks over the bounds-checked reader: every count is
+// measured against the bytes that remain before it is read, and a shortfall
+// names the part of the file it cut off.
 class Reader {
  public:
-  Reader(const uint8_t* data, size_t size, const std::string& source) : p_(data), left_(size), source_(source) {}
+  Reader(const uint8_t* data, size_t size, const std::string& source) : in_(data, size, "knowledge base"), source_(source) {}
 
-  size_t Left() const { return left_; }
+  size_t Left() const { return in_.Remaining(); }
 
   [[noreturn]] void Damaged(const std::string& what) const {
     const std::string name = source_.empty() ? std::string("Knowledge base") : "Knowledge base '" + source_ + "'";
@@ -47,46 +49,29 @@ class Reader {
   // Refuses unless `count` items of `unit` bytes each (plus `reserve` more
   // bytes that must follow them) are still there. No product can overflow.
   void Need(uint64_t count, uint64_t unit, uint64_t reserve, const std::string& what) const {
-    if (reserve > left_ || (unit != 0 && count > (left_ - reserve) / unit))
-      Damaged("the file is too short for " + what);
+    const uint64_t left = Left();
+    if (reserve > left || (unit != 0 && count > (left - reserve) / unit)) Damaged("the file is too short for " + what);
   }
 
   int32_t Int(const std::string& what) {
     Need(1, 4, 0, what);
-    return int32_t(Word());
+    return in_.S32LE();
   }
 
   float Float(const std::string& what) {
     Need(1, 4, 0, what);
-    return Single(Word());
+    return in_.F32LE();
   }
 
   // `count` floats into dst[0..count-1]; the caller has checked they are there.
   void Floats(float* dst, size_t count) {
-    for (size_t k = 0; k < count; ++k) dst[k] = Single(Word());
+    for (size_t k = 0; k < count; ++k) dst[k] = in_.F32LE();
   }
 
-  void Bytes(std::string& dst, size_t count) {
-    dst.assign(reinterpret_cast<const char*>(p_), count);
-    p_ += count;
-    left_ -= count;
-  }
+  void Bytes(std::string& dst, size_t count) { dst.assign(reinterpret_cast<const char*>(in_.Take(count)), count); }
 
  private:
-  uint32_t Word() {
-    const uint32_t v = uint32_t(p_[0]) | (uint32_t(p_[1]) << 8) | (uint32_t(p_[2]) << 16) | (uint32_t(p_[3]) << 24);
-    p_ += 4;
-    left_ -= 4;
-    return v;
-  }
-  static float Single(uint32_t bits) {
-    float f;
-    std::memcpy(&f, &bits, 4);
-    return f;
-  }
-
-  const uint8_t* p_;
-  size_t left_;
+  ByteReader in_;
   const std::string& source_;
 };
 
@@ -230,22 +215,7 @@ void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::s
 void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes) { LoadKnowledgeBase(bytes.data(), bytes.size(), ""); }
 
 void TBackProp::LoadFromFile(const std::string& fileName) {
-  errno = 0;
-#ifdef _WIN32
-  // Others may read the file meanwhile, but not write it.
-  std::FILE* file = _fsopen(fileName.c_str(), "rb", _SH_DENYWR);
-#else
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-#endif
-  if (!file) throw Error("Cannot open file \"" + fileName + "\". " + SystemErrorText(errno));
-  std::vector<uint8_t> bytes;
-  uint8_t buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-  const bool failed = std::ferror(file) != 0;
-  const int code = errno;
-  std::fclose(file);
-  if (failed) throw Error("Cannot read file \"" + fileName + "\". " + SystemErrorText(code));
+  const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
   LoadKnowledgeBase(bytes.data(), bytes.size(), fileName);
 }
 

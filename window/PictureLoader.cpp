@@ -2,12 +2,11 @@
 // the host-variable source whose base64 text holds a bmp, jpg or png file.
 #include "window/PictureLoader.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <sstream>
 
+#include "core/AsciiCase.h"
 #include "core/Error.h"
+#include "core/WholeFile.h"
 #include "host/HostInterface.h"
 #include "platform/Platform.h"
 #include "recognition/DCRFra.h"
@@ -48,18 +47,6 @@ constexpr Format kFormats[] = {
     {"psp", DecodePaintShopPro},
 };
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return text;
-}
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return text;
-}
-
 // The extension of a name, dot included: from the last "." that follows the
 // last of the `separators`; empty when there is none.
 std::string ExtensionOf(const std::string& name, const char* separators) {
@@ -76,33 +63,6 @@ Decoder FindDecoder(const std::string& extension) {
   for (const Format& format : kFormats)
     if (key == format.Extension) return format.Decode;
   return nullptr;
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
-  constexpr size_t kMaxFileSize = size_t(1) << 30;
-  errno = 0;
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    const int error = errno;
-    throw Error("Cannot open file " + fileName + ". " +
-                (error ? std::string(std::strerror(error)) : std::string("The file cannot be read.")));
-  }
-  std::vector<uint8_t> bytes;
-  char block[65536];
-  for (;;) {
-    errno = 0;
-    in.read(block, sizeof block);
-    const std::streamsize got = in.gcount();
-    if (in.bad()) {
-      const int error = errno;
-      throw Error("Cannot read file " + fileName + ". " +
-                  (error ? std::string(std::strerror(error)) : std::string("Read error.")));
-    }
-    if (got <= 0) break;
-    if (bytes.size() + size_t(got) > kMaxFileSize) throw Error("The picture file " + fileName + " is too large");
-    bytes.insert(bytes.end(), block, block + got);
-  }
-  return bytes;
 }
 
 // The host-variable source: base64 text of a bmp, jpg or png file.

@@ -2,6 +2,10 @@
 // library is loaded; nothing else happens then.
 #include <windows.h>
 
+#include <share.h>
+#include <cstdio>
+
+#include "core/WholeFile.h"
 #include "platform/Platform.h"
 #include "platform/win32/Win32Forms.h"
 #include "platform/win32/Win32HintWindow.h"
@@ -12,6 +16,9 @@ namespace {
 
 kyt::win32::Win32Platform* g_platform = nullptr;
 
+// Files are read while others may read them too, but not write them.
+std::FILE* OpenDenyingWriters(const char* fileName) { return _fsopen(fileName, "rb", _SH_DENYWR); }
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -20,6 +27,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       static kyt::win32::Win32Platform platform(instance);
       g_platform = &platform;
       kyt::SetPlatform(g_platform);
+      kyt::SetFileOpener(OpenDenyingWriters);
       DisableThreadLibraryCalls(instance);
       break;
     }
@@ -33,6 +41,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         kyt::win32::UnregisterFormClasses(instance);
       }
       kyt::SetPlatform(nullptr);
+      kyt::SetFileOpener(nullptr);
       break;
     default:
       break;

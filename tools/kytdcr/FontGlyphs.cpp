@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/AsciiCase.h"
 #include "core/Error.h"
 
 namespace kytdcr {
@@ -138,7 +139,7 @@ std::string FindFontFile(const std::string& nameOrPath) {
   std::error_code ec;
   if (fs::is_regular_file(nameOrPath, ec)) return nameOrPath;
   auto lower = [](std::string s) {
-    for (char& ch : s) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    s = kyt::AsciiLower(s);
     return s;
   };
   const std::string wanted = lower(nameOrPath);

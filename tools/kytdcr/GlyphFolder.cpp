@@ -3,6 +3,7 @@
 
 #include "GlyphSources.h"
 #include "Text.h"
+#include "core/AsciiCase.h"
 #include "core/Error.h"
 #include "window/PictureLoader.h"
 
@@ -15,7 +16,7 @@ bool IsPictureFile(const fs::path& p) {
   std::string ext = p.extension().string();
   if (ext.size() < 2) return false;
   ext.erase(0, 1);
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  ext = kyt::AsciiLower(ext);
   const auto& known = kyt::PictureFileExtensions();
   return std::find(known.begin(), known.end(), ext) != known.end();
 }

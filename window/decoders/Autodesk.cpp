@@ -1,7 +1,7 @@
 // Autodesk Animator CEL and PIC pictures: a 32-byte header marked 0x9119, a
 // palette of 256 colours and one byte per pixel, top row first.
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

@@ -10,17 +10,20 @@
 #include <string>
 #include <vector>
 
+#include "core/ByteReader.h"
 #include "core/Error.h"
 #include "window/decoders/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 namespace kyt {
 
+namespace {
+constexpr const char* kWhat = "bitmap";
+}  // namespace
+
 namespace dib {
 
 namespace {
-
-constexpr const char* kWhat = "bitmap";
 
 constexpr uint32_t kBiRgb = 0;
 constexpr uint32_t kBiRle8 = 1;
@@ -72,26 +75,25 @@ struct Header {
 };
 
 Header ReadHeader(const uint8_t* data, size_t size, bool halfHeight) {
-  using bytes::Le16;
-  using bytes::Le32;
+  const ByteReader in(data, size, kWhat);
   Header h;
-  h.Size = Le32(data, size, 0, kWhat);
+  h.Size = in.U32LEAt(0);
   int64_t height = 0;
   if (h.Size == 12) {
-    h.Width = Le16(data, size, 4, kWhat);
-    height = Le16(data, size, 6, kWhat);
-    h.BitCount = Le16(data, size, 10, kWhat);
+    h.Width = in.U16LEAt(4);
+    height = in.U16LEAt(6);
+    h.BitCount = in.U16LEAt(10);
     h.CorePalette = true;
   } else if (h.Size == 16 || h.Size == 40 || h.Size == 52 || h.Size == 56 || h.Size == 64 ||
              h.Size == 108 || h.Size == 124) {
-    if (size < h.Size) bytes::Truncated(kWhat);
+    if (size < h.Size) ByteReader::Truncated(kWhat);
     h.Os2 = h.Size == 16 || h.Size == 64;
-    h.Width = static_cast<int32_t>(Le32(data, size, 4, kWhat));
-    height = static_cast<int32_t>(Le32(data, size, 8, kWhat));
-    h.BitCount = Le16(data, size, 14, kWhat);
+    h.Width = static_cast<int32_t>(in.U32LEAt(4));
+    height = static_cast<int32_t>(in.U32LEAt(8));
+    h.BitCount = in.U16LEAt(14);
     if (h.Size >= 40) {
-      h.Compression = Le32(data, size, 16, kWhat);
-      h.ColorsUsed = Le32(data, size, 32, kWhat);
+      h.Compression = in.U32LEAt(16);
+      h.ColorsUsed = in.U32LEAt(32);
     }
   } else {
     throw Error("The bitmap has an unknown header size (" + std::to_string(h.Size) + ")");
@@ -103,16 +105,16 @@ Header ReadHeader(const uint8_t* data, size_t size, bool halfHeight) {
   if (!h.Os2 && (h.Compression == kBiBitfields || h.Compression == kBiAlphaBitfields)) {
     h.HasMasks = true;
     if (h.Size >= 52) {
-      for (int i = 0; i < 3; ++i) h.Masks[i] = Le32(data, size, 40 + 4 * size_t(i), kWhat);
-      if (h.Size >= 56) h.Masks[3] = Le32(data, size, 52, kWhat);
+      for (int i = 0; i < 3; ++i) h.Masks[i] = in.U32LEAt(40 + 4 * size_t(i));
+      if (h.Size >= 56) h.Masks[3] = in.U32LEAt(52);
     } else {
       const int count = h.Compression == kBiAlphaBitfields ? 4 : 3;
-      for (int i = 0; i < count; ++i) h.Masks[i] = Le32(data, size, h.Size + 4 * size_t(i), kWhat);
+      for (int i = 0; i < count; ++i) h.Masks[i] = in.U32LEAt(h.Size + 4 * size_t(i));
       h.PaletteStart += 4u * uint32_t(count);
     }
   } else if (h.Size >= 56 && h.Compression == kBiRgb && h.BitCount == 32) {
     // Later headers name the alpha mask even without colour masks.
-    h.Masks[3] = Le32(data, size, 52, kWhat);
+    h.Masks[3] = in.U32LEAt(52);
   }
 
   if (h.Width <= 0) throw Error("The bitmap has an invalid width (" + std::to_string(h.Width) + ")");
@@ -180,7 +182,7 @@ Palette ReadPalette(const uint8_t* data, size_t size, const Header& h, uint64_t 
   uint64_t limit = size;
   if (pixelOffset != 0) limit = std::min<uint64_t>(limit, pixelOffset);
   if (h.PaletteStart + wanted * entrySize > limit) {
-    if (pixelOffset == 0 || h.PaletteStart + wanted * entrySize > size) bytes::Truncated(kWhat);
+    if (pixelOffset == 0 || h.PaletteStart + wanted * entrySize > size) ByteReader::Truncated(kWhat);
     wanted = (limit - std::min(limit, h.PaletteStart)) / entrySize;  // the writer left entries out
   }
   palette.reserve(size_t(wanted));
@@ -200,7 +202,7 @@ void ReadUncompressed(const uint8_t* data, size_t size, const Header& h, const P
   const uint64_t stride = (uint64_t(h.Width) * h.BitCount + 31) / 32 * 4;
   const uint64_t lastRow = (uint64_t(h.Width) * h.BitCount + 7) / 8;
   const uint64_t needed = stride * uint64_t(h.Height - 1) + lastRow;
-  if (pixelOffset > size || size - pixelOffset < needed) bytes::Truncated(kWhat);
+  if (pixelOffset > size || size - pixelOffset < needed) ByteReader::Truncated(kWhat);
   image.PixelsEnd = size_t(std::min<uint64_t>(pixelOffset + stride * uint64_t(h.Height), size));
 
   const int32_t width = int32_t(h.Width), height = int32_t(h.Height);
@@ -251,7 +253,7 @@ void ReadUncompressed(const uint8_t* data, size_t size, const Header& h, const P
 
 void ReadRle(const uint8_t* data, size_t size, const Header& h, const Palette& palette, uint64_t pixelOffset,
              Image& image) {
-  if (pixelOffset > size) bytes::Truncated(kWhat);
+  if (pixelOffset > size) ByteReader::Truncated(kWhat);
   const bool rle4 = h.Compression == kBiRle4;
   const int64_t width = h.Width, height = h.Height;
   // Deltas and the end mark may skip whole rows: only the pixel budget bounds
@@ -268,7 +270,7 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, const Palette& p
   for (;;) {
     if (size - p < 2) {
       if (row >= height) break;  // every row is there, only the end marker is missing
-      bytes::Truncated(kWhat);
+      ByteReader::Truncated(kWhat);
     }
     const uint32_t count = data[p], code = data[p + 1];
     p += 2;
@@ -283,13 +285,13 @@ void ReadRle(const uint8_t* data, size_t size, const Header& h, const Palette& p
     } else if (code == 1) {  // end of bitmap
       break;
     } else if (code == 2) {  // delta
-      if (size - p < 2) bytes::Truncated(kWhat);
+      if (size - p < 2) ByteReader::Truncated(kWhat);
       x += data[p];
       row += data[p + 1];
       p += 2;
     } else {  // absolute run of `code` indices, padded to a 16-bit boundary
       const size_t stored = rle4 ? (code + 1) / 2 : code;
-      if (size - p < stored) bytes::Truncated(kWhat);
+      if (size - p < stored) ByteReader::Truncated(kWhat);
       for (uint32_t i = 0; i < code; ++i, ++x)
         put(x, row, rle4 ? ((i & 1) ? (data[p + i / 2] & 0x0F) : (data[p + i / 2] >> 4)) : data[p + i]);
       p += std::min(size - p, stored + (stored & 1));
@@ -321,13 +323,14 @@ Bitmap DecodeBmp(const std::vector<uint8_t>& bytes) {
   const size_t size = bytes.size();
   if (size < 2 || data[0] != 'B' || data[1] != 'M') throw Error("The data is not a Windows bitmap");
   constexpr size_t kFileHeader = 14;
-  const uint32_t offBits = bytes::Le32(data, size, 10, "bitmap");
-  if (size <= kFileHeader) bytes::Truncated("bitmap");
-  const uint32_t headerSize = bytes::Le32(data, size, kFileHeader, "bitmap");
+  const ByteReader in(bytes, kWhat);
+  const uint32_t offBits = in.U32LEAt(10);
+  if (size <= kFileHeader) in.Truncated();
+  const uint32_t headerSize = in.U32LEAt(kFileHeader);
   dib::ReadOptions options;
   // Some writers leave the pixel offset at 0 or let it point into the header: the pixels then follow the palette.
   if (offBits >= kFileHeader + uint64_t(headerSize)) {
-    if (offBits > size) bytes::Truncated("bitmap");
+    if (offBits > size) in.Truncated();
     options.PixelOffset = offBits - kFileHeader;
   }
   return dib::Read(data + kFileHeader, size - kFileHeader, options).Picture;

@@ -48,23 +48,4 @@ Image Read(const uint8_t* data, size_t size, const ReadOptions& options);
 
 }  // namespace dib
 
-namespace bytes {
-
-// Bounds-checked little- and big-endian reads; `what` names the format in the error.
-[[noreturn]] inline void Truncated(const char* what) {
-  throw Error(std::string("The ") + what + " data is truncated");
-}
-
-inline uint16_t Le16(const uint8_t* data, size_t size, size_t at, const char* what) {
-  if (at > size || size - at < 2) Truncated(what);
-  return static_cast<uint16_t>(data[at] | (data[at + 1] << 8));
-}
-inline uint32_t Le32(const uint8_t* data, size_t size, size_t at, const char* what) {
-  if (at > size || size - at < 4) Truncated(what);
-  return static_cast<uint32_t>(data[at]) | (static_cast<uint32_t>(data[at + 1]) << 8) |
-         (static_cast<uint32_t>(data[at + 2]) << 16) | (static_cast<uint32_t>(data[at + 3]) << 24);
-}
-
-}  // namespace bytes
-
 }  // namespace kyt

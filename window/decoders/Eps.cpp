@@ -8,7 +8,7 @@
 
 #include "core/Error.h"
 #include "platform/Platform.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/Decoders.h"
 #include "window/decoders/RareFormats.h"
 

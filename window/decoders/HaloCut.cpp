@@ -3,7 +3,7 @@
 // colours live in a separate palette file that a picture in memory does not
 // have, so the indices are shown as grey levels.
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ByteReader.h"
 #include "core/Error.h"
 #include "window/decoders/Decoders.h"
 
@@ -44,7 +45,7 @@ Bitmap DecodeDibImage(const uint8_t* data, size_t size) {
 
   const uint64_t stride = (uint64_t(width) + 31) / 32 * 4;
   const uint64_t maskStart = image.PixelsEnd;
-  if (maskStart > size || size - maskStart < stride * uint64_t(height)) bytes::Truncated(kWhat);
+  if (maskStart > size || size - maskStart < stride * uint64_t(height)) ByteReader::Truncated(kWhat);
   for (int32_t row = 0; row < height; ++row) {
     const uint8_t* mask = data + maskStart + stride * uint64_t(row);
     Color* out = picture.Row(image.TopDown ? row : height - 1 - row);
@@ -59,12 +60,13 @@ Bitmap DecodeDibImage(const uint8_t* data, size_t size) {
 Bitmap DecodeIco(const std::vector<uint8_t>& bytes) {
   const uint8_t* data = bytes.data();
   const size_t size = bytes.size();
-  const uint16_t reserved = bytes::Le16(data, size, 0, kWhat);
-  const uint16_t type = bytes::Le16(data, size, 2, kWhat);
-  const uint16_t count = bytes::Le16(data, size, 4, kWhat);
+  const ByteReader in(bytes, kWhat);
+  const uint16_t reserved = in.U16LEAt(0);
+  const uint16_t type = in.U16LEAt(2);
+  const uint16_t count = in.U16LEAt(4);
   if (reserved != 0 || (type != 1 && type != 2)) throw Error("The data is not a Windows icon");
   if (count == 0) throw Error("The icon holds no image");
-  if (size - 6 < size_t(count) * 16) bytes::Truncated(kWhat);
+  if (size - 6 < size_t(count) * 16) ByteReader::Truncated(kWhat);
 
   // The largest image wins; among equals the deepest colour, then the first.
   bool found = false;
@@ -74,9 +76,9 @@ Bitmap DecodeIco(const std::vector<uint8_t>& bytes) {
     Entry e;
     e.Width = data[at] ? data[at] : 256;
     e.Height = data[at + 1] ? data[at + 1] : 256;
-    e.BitCount = bytes::Le16(data, size, at + 6, kWhat);
-    e.Length = bytes::Le32(data, size, at + 8, kWhat);
-    e.Offset = bytes::Le32(data, size, at + 12, kWhat);
+    e.BitCount = in.U16LEAt(at + 6);
+    e.Length = in.U32LEAt(at + 8);
+    e.Offset = in.U32LEAt(at + 12);
     if (e.Length == 0 || e.Offset > size || size - e.Offset < e.Length) continue;  // image outside the file
     const uint64_t area = uint64_t(e.Width) * e.Height, bestArea = uint64_t(best.Width) * best.Height;
     if (!found || area > bestArea || (area == bestArea && e.BitCount > best.BitCount)) {
@@ -84,7 +86,7 @@ Bitmap DecodeIco(const std::vector<uint8_t>& bytes) {
       found = true;
     }
   }
-  if (!found) bytes::Truncated(kWhat);
+  if (!found) ByteReader::Truncated(kWhat);
 
   const uint8_t* image = data + best.Offset;
   if (best.Length >= sizeof kPngSignature && std::equal(std::begin(kPngSignature), std::end(kPngSignature), image))

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

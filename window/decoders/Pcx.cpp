@@ -7,7 +7,7 @@
 #include <array>
 
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ByteReader.h"
 #include "core/Error.h"
 #include "window/decoders/Decoders.h"
 
@@ -15,17 +16,19 @@ constexpr const char* kWhat = "portable map";
 
 bool IsBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
+// The text parts of a map (header numbers, plain samples) over the bounds-checked reader.
 class Reader {
  public:
-  Reader(const std::vector<uint8_t>& bytes) : data_(bytes.data()), size_(bytes.size()) {}
+  explicit Reader(const std::vector<uint8_t>& bytes) : in_(bytes, kWhat) {}
 
   // Skips blanks and comments (from '#' to the end of the line).
   void SkipBlanks() {
-    while (pos_ < size_) {
-      if (IsBlank(data_[pos_])) {
-        ++pos_;
-      } else if (data_[pos_] == '#') {
-        while (pos_ < size_ && data_[pos_] != '\n' && data_[pos_] != '\r') ++pos_;
+    while (!in_.AtEnd()) {
+      const uint8_t c = in_.Peek();
+      if (IsBlank(c)) {
+        in_.Skip(1);
+      } else if (c == '#') {
+        while (!in_.AtEnd() && in_.Peek() != '\n' && in_.Peek() != '\r') in_.Skip(1);
       } else {
         break;
       }
@@ -35,12 +38,10 @@ class Reader {
   // A decimal number after blanks and comments; `limit` is the largest value allowed.
   uint32_t Number(uint32_t limit, const char* what) {
     SkipBlanks();
-    if (pos_ >= size_) bytes::Truncated(kWhat);
-    if (data_[pos_] < '0' || data_[pos_] > '9')
-      throw Error(std::string("The portable map has an invalid ") + what);
+    if (!IsDigit(in_.Peek())) throw Error(std::string("The portable map has an invalid ") + what);
     uint64_t value = 0;
-    while (pos_ < size_ && data_[pos_] >= '0' && data_[pos_] <= '9') {
-      value = value * 10 + uint64_t(data_[pos_++] - '0');
+    while (!in_.AtEnd() && IsDigit(in_.Peek())) {
+      value = value * 10 + uint64_t(in_.U8() - '0');
       if (value > limit) throw Error(std::string("The portable map has an invalid ") + what);
     }
     return uint32_t(value);
@@ -49,32 +50,23 @@ class Reader {
   // One '0' or '1' of a plain bitmap; the digits need no blanks between them.
   uint32_t Bit() {
     SkipBlanks();
-    if (pos_ >= size_) bytes::Truncated(kWhat);
-    const uint8_t c = data_[pos_++];
+    const uint8_t c = in_.U8();
     if (c != '0' && c != '1') throw Error("The portable bitmap holds an invalid pixel");
     return c - '0';
   }
 
   // The single blank that ends the header of a raw map.
   void HeaderEnd() {
-    if (pos_ >= size_) bytes::Truncated(kWhat);
-    if (!IsBlank(data_[pos_])) throw Error("The portable map header is not ended by a blank");
-    ++pos_;
+    if (!IsBlank(in_.U8())) throw Error("The portable map header is not ended by a blank");
   }
 
-  const uint8_t* Take(uint64_t count) {
-    if (size_ - pos_ < count) bytes::Truncated(kWhat);
-    const uint8_t* p = data_ + pos_;
-    pos_ += size_t(count);
-    return p;
-  }
-
-  uint64_t Left() const { return size_ - pos_; }
+  const uint8_t* Take(uint64_t count) { return in_.Take(count); }
+  uint64_t Left() const { return in_.Remaining(); }
+  [[noreturn]] void Truncated() const { in_.Truncated(); }
 
  private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
+  static bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+  ByteReader in_;
 };
 
 uint8_t Scale(uint32_t value, uint32_t maxValue) {
@@ -109,7 +101,7 @@ Bitmap DecodePnm(const std::vector<uint8_t>& bytes) {
     in.HeaderEnd();
     needed = kind == 4 ? (uint64_t(width) + 7) / 8 * height : pixels * channels * sampleBytes;
   }
-  if (in.Left() < needed) bytes::Truncated(kWhat);
+  if (in.Left() < needed) in.Truncated();
 
   Bitmap picture(static_cast<int32_t>(width), static_cast<int32_t>(height));
   if (plain) {

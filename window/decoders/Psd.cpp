@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

@@ -5,7 +5,7 @@
 // are skipped. 16-bit channels are stored as two byte planes, high bytes
 // first, of which the high one is used.
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

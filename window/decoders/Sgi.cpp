@@ -3,7 +3,7 @@
 // keep their high byte; an alpha channel that is not zero throughout is
 // composed over white.
 #include "core/Error.h"
-#include "window/decoders/ByteReader.h"
+#include "core/ByteReader.h"
 #include "window/decoders/RareFormats.h"
 
 namespace kyt {

@@ -1,10 +1,14 @@
 #pragma once
-// A bounds-checked reader over a picture file held in memory. Every read is
-// checked against the end of the buffer; running past it raises kyt::Error
-// naming the format ("The <format> picture is truncated."), so decoders never
-// touch memory outside the file.
+// The bounds-checked reader of every file the library reads from memory:
+// picture files and knowledge bases. Every read is checked against the end of
+// the buffer; running past it raises kyt::Error, so no reader touches memory
+// outside the file. The wording of the three refusals lives here only:
+//   "The <format> picture is truncated."
+//   "The <format> picture is corrupt: <what>."
+//   "Unsupported <format> picture: <what>."
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,9 +68,31 @@ class ByteReader {
   }
   int32_t S32LE() { return int32_t(U32LE()); }
   int32_t S32BE() { return int32_t(U32BE()); }
+  float F32LE() {
+    const uint32_t bits = U32LE();
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+  }
   uint64_t U64BE() {
     uint64_t high = U32BE();
     return (high << 32) | U32BE();
+  }
+
+  // Reads at an absolute position without moving the reader.
+  uint16_t U16LEAt(uint64_t at) const {
+    if (at > size_ || size_ - at < 2) Truncated();
+    return uint16_t(data_[at] | (data_[at + 1] << 8));
+  }
+  uint32_t U32LEAt(uint64_t at) const {
+    if (at > size_ || size_ - at < 4) Truncated();
+    const uint8_t* p = data_ + at;
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+  }
+  // The byte at the reader's position without moving past it.
+  uint8_t Peek() const {
+    if (pos_ >= size_) Truncated();
+    return data_[pos_];
   }
 
   // The next `count` bytes, in place; the reader moves past them.
@@ -77,12 +103,19 @@ class ByteReader {
     return p;
   }
 
-  [[noreturn]] void Truncated() const { throw Error(std::string("The ") + format_ + " picture is truncated."); }
-  [[noreturn]] void Corrupt(const std::string& what) const {
-    throw Error(std::string("The ") + format_ + " picture is corrupt: " + what + ".");
+  [[noreturn]] void Truncated() const { Truncated(format_); }
+  [[noreturn]] void Corrupt(const std::string& what) const { Corrupt(format_, what); }
+  [[noreturn]] void Unsupported(const std::string& what) const { Unsupported(format_, what); }
+
+  // The same refusals where no reader is at hand.
+  [[noreturn]] static void Truncated(const char* format) {
+    throw Error(std::string("The ") + format + " picture is truncated.");
   }
-  [[noreturn]] void Unsupported(const std::string& what) const {
-    throw Error(std::string("Unsupported ") + format_ + " picture: " + what + ".");
+  [[noreturn]] static void Corrupt(const char* format, const std::string& what) {
+    throw Error(std::string("The ") + format + " picture is corrupt: " + what + ".");
+  }
+  [[noreturn]] static void Unsupported(const char* format, const std::string& what) {
+    throw Error(std::string("Unsupported ") + format + " picture: " + what + ".");
   }
 
   // Refuses dimensions that are zero, negative or too large for a Bitmap, and
