@@ -3,8 +3,10 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "core/Error.h"
+#include "core/Guard.h"
 #include "host/ActionTable.h"
 #include "host/DcrRegistry.h"
 #include "host/HostInterface.h"
@@ -32,18 +34,7 @@ void ReportError(IHost& host, const std::string& text) { host.SetVariable(kLastE
 // The error guard of one action.
 template <typename Body>
 bool Guarded(IHost& host, Body&& body) noexcept {
-  try {
-    try {
-      return body();
-    } catch (const std::exception& e) {
-      ReportError(host, e.what());
-    } catch (...) {
-      ReportError(host, "An unexpected error occurred.");
-    }
-  } catch (...) {
-    // Even the report failed; the host still gets its false.
-  }
-  return false;
+  return Guard(std::forward<Body>(body), false, [&](const char* text) { ReportError(host, text); });
 }
 
 // The window for `name`, or null after reporting that there is none.

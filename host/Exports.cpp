@@ -5,9 +5,11 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Error.h"
+#include "core/Guard.h"
 #include "host/ComStream.h"
 #include "host/HostCallConv.h"
 #include "host/HostInterface.h"
@@ -152,11 +154,7 @@ class FloatingPointState {
 template <typename F, typename R>
 R Guarded(F&& body, R failed) noexcept {
   FloatingPointState fpu;
-  try {
-    return body();
-  } catch (...) {
-    return failed;
-  }
+  return Guard(std::forward<F>(body), failed);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/Bitmap.h"
+#include "core/Guard.h"
 #include "host/DcrRegistry.h"
 #include "host/PlugInUtils.h"
 #include "platform/Platform.h"
@@ -29,11 +31,7 @@ TTkytForm* WindowOf(const char* objectName) {
 
 template <typename Body>
 int32_t Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return 0;
-  }
+  return Guard(std::forward<Body>(body), int32_t(0));
 }
 
 }  // namespace
@@ -105,7 +103,7 @@ NB_EXPORT int32_t kytDCRHeadlessMessageCount() {
 }
 
 NB_EXPORT int32_t kytDCRHeadlessMessage(int32_t index, char* buffer, int32_t size) {
-  try {
+  return Guard([&] {
     HeadlessPlatform* platform = Headless();
     if (!platform || index < 0 || size_t(index) >= platform->Messages.size()) return -1;
     const std::string& text = platform->Messages[size_t(index)];
@@ -115,9 +113,7 @@ NB_EXPORT int32_t kytDCRHeadlessMessage(int32_t index, char* buffer, int32_t siz
       buffer[n] = '\0';
     }
     return int32_t(text.size());
-  } catch (...) {
-    return -1;
-  }
+  }, int32_t(-1));
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "core/Guard.h"
 #include "editor/ActionEditor.h"
 #include "host/ActionTable.h"
 #include "host/Actions.h"
@@ -24,15 +25,6 @@ IHost* g_host = nullptr;
 constexpr int32_t kMessagePublishPath = 1;
 constexpr int32_t kMessageDestroyWindows = 2;
 constexpr const char kDllNameVariable[] = "[*/*kytDCRDllName]";
-
-template <typename Body, typename R>
-R Guard(Body&& body, R failed) noexcept {
-  try {
-    return body();
-  } catch (...) {
-    return failed;
-  }
-}
 
 // The editor's pickers go to the host's interface access.
 class PickerHost final : public editor::IPickerHost {
