@@ -1,28 +1,32 @@
 #include "platform/win32/Win32Text.h"
 
-#include <windows.h>
+#include "core/Cp1251.h"
 
 namespace kyt::win32 {
 
 namespace {
-constexpr UINT kHostCodePage = 1251;
-}
+// The byte the code page leaves unassigned travels as the control character
+// of the same number, as the system's own conversion does.
+constexpr unsigned char kUnassigned = 0x98;
+}  // namespace
 
 std::wstring FromCp1251(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(kHostCodePage, 0, text.data(), int(text.size()), nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring out(size_t(n), L'\0');
-  MultiByteToWideChar(kHostCodePage, 0, text.data(), int(text.size()), out.data(), n);
+  std::wstring out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    out += byte == kUnassigned ? wchar_t(kUnassigned) : wchar_t(Cp1251ToCodePoint(byte));
+  }
   return out;
 }
 
 std::string ToCp1251(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(kHostCodePage, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(size_t(n), '\0');
-  WideCharToMultiByte(kHostCodePage, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+  std::string out;
+  out.reserve(text.size());
+  for (const wchar_t c : text) {
+    const int byte = c == wchar_t(kUnassigned) ? int(kUnassigned) : CodePointToCp1251(char32_t(c));
+    out += byte < 0 ? '?' : char(byte);
+  }
   return out;
 }
 

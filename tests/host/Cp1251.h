@@ -1,9 +1,11 @@
 #pragma once
-// Converts UTF-8 text (ASCII and Russian letters) to code page 1251, so that
+// Converts UTF-8 text (ASCII and two-byte characters) to code page 1251, so that
 // the tests can state the plug-in's Russian texts readably and still compare
 // them byte for byte.
 #include <stdexcept>
 #include <string>
+
+#include "core/Cp1251.h"
 
 namespace kyt::test {
 
@@ -19,14 +21,9 @@ inline std::string Cp1251(const std::string& utf8) {
     if ((c & 0xE0) != 0xC0 || i + 1 >= utf8.size()) throw std::invalid_argument("Cp1251: unsupported text");
     const unsigned cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
     i += 2;
-    if (cp >= 0x410 && cp <= 0x44F)
-      out += char(0xC0 + (cp - 0x410));
-    else if (cp == 0x401)
-      out += char(0xA8);
-    else if (cp == 0x451)
-      out += char(0xB8);
-    else
-      throw std::invalid_argument("Cp1251: unsupported letter");
+    const int byte = CodePointToCp1251(cp);
+    if (byte < 0) throw std::invalid_argument("Cp1251: unsupported letter");
+    out += char(byte);
   }
   return out;
 }

@@ -4,13 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/Cp1251.h"
+
 namespace kytdcr {
 
-// Unicode code point of one code page 1251 byte; 0 for the one unassigned byte (0x98).
-char32_t Cp1251ToCodePoint(unsigned char byte);
-
-// The code page 1251 byte of a code point, or -1 when the code page has none.
-int CodePointToCp1251(char32_t codePoint);
+// The library's table: Cp1251ToCodePoint (0 for the unassigned byte 0x98) and
+// CodePointToCp1251 (-1 when the code page has no such character).
+using kyt::Cp1251ToCodePoint;
+using kyt::CodePointToCp1251;
 
 // Code page 1251 -> UTF-8. The unassigned byte becomes U+FFFD.
 std::string Cp1251ToUtf8(std::string_view text);
