@@ -7,9 +7,7 @@
 namespace kyt {
 
 void TDCRFrame::SetUp() {
-  BWThreshold = 196;
-  NoiseThreshold = 10;
-  SpaceWidth = 22;
+  Parameters() = kDefaultRecognitionParams;
   ClearPicture();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Bitmap.h"
+#include "recognition/RecognitionParams.h"
 
 namespace kyt {
 
@@ -44,7 +45,7 @@ using TPixelLabels = std::vector<int32_t>;
 
 constexpr int32_t kNoLabel = 2147483647;
 
-class TDCRFrame {
+class TDCRFrame : public TRecognitionParams {
  public:
   // Design values of the frame's layout.
   static constexpr int32_t kDesignWidth = 341;
@@ -59,9 +60,9 @@ class TDCRFrame {
   TImageArray ImageArray;
   TLines Lines;
   std::string ResultText;
-  int32_t BWThreshold = 196;
-  int32_t NoiseThreshold = 10;
-  int32_t SpaceWidth = 22;
+  // BWThreshold, NoiseThreshold and SpaceWidth come from TRecognitionParams.
+  TRecognitionParams& Parameters() { return *this; }
+  const TRecognitionParams& Parameters() const { return *this; }
 
   // Client size of the frame (it fills its window's client area).
   int32_t ClientWidth = kDesignWidth;

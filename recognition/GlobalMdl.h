@@ -1,7 +1,9 @@
 #pragma once
 // Glyph normalisation: crop a glyph bitmap to its ink and scale it, keeping its
 // aspect ratio, into a grid of the network's size anchored at the top left.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/Bitmap.h"
@@ -27,5 +29,21 @@ Bitmap NormalizeGlyph(const Bitmap& glyph, int32_t gridWidth, int32_t gridHeight
 // and the grid, not to the box, which for long thin strokes is far larger.
 Bitmap NormalizeGlyphPixels(const std::vector<TPoint>& pixels, TPoint topLeft, TPoint bottomRight,
                             int32_t gridWidth, int32_t gridHeight);
+
+// Where a recognisable glyph stands in a frame's segmentation.
+struct TGlyphPlace {
+  size_t Line = 0, Word = 0, Index = 0;  // indices into Lines, Words and Chars
+  bool LastOfWord = false;               // the last entry of its word's Chars
+  bool WordEndsLine = false;             // its word is the last of its line
+};
+
+// The one walk from a segmented frame to network input, shared by recognition
+// and by the training samples of the tool: every glyph of the frame's Lines
+// that is not skipped, in reading order, with its grid of gridWidth x
+// gridHeight (NormalizeGlyphPixels). `onWordEnd`, when given, follows every
+// word, whether it held a recognisable glyph or not.
+void ForEachGlyphGrid(const TDCRFrame& frame, int32_t gridWidth, int32_t gridHeight,
+                      const std::function<void(const TGlyphPlace&, const TChar&, const Bitmap& grid)>& onGlyph,
+                      const std::function<void()>& onWordEnd = nullptr);
 
 }  // namespace kyt

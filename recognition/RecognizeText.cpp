@@ -32,32 +32,18 @@ void TDCRFrame::RecognizeText(TBackProp& network) {
 
   ResultText.clear();
   std::string answer;
-  for (const TLine& line : Lines) {
-    for (size_t w = 0; w < line.Words.size(); ++w) {
-      const TWord& word = line.Words[w];
-      const bool lastWordOfLine = w + 1 == line.Words.size();
-      for (size_t c = 0; c < word.Chars.size(); ++c) {
-        const TChar& glyph = word.Chars[c];
-        if (glyph.Skipped) continue;
-        {
-          // Scaled from the pixel list: the same grid as drawing the glyph
-          // into a bitmap of its box and normalising that, but without work
-          // in the box's area, which for long slanted strokes (hatching) is
-          // far larger than the ink and made such pictures take minutes.
-          const Bitmap grid =
-              NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, network.InputCols, network.InputRows);
-          TBackProp::BitmapToInput(grid, network.InputLayer);
-        }
+  ForEachGlyphGrid(
+      *this, network.InputCols, network.InputRows,
+      [&](const TGlyphPlace& place, const TChar&, const Bitmap& grid) {
+        TBackProp::BitmapToInput(grid, network.InputLayer);
         network.Propagate();
         answer.clear();
         network.Recognize(answer);
         ResultText += answer;
         // A full stop that closes its line: the last entry of the line's last word.
-        if (answer == "." && lastWordOfLine && c + 1 == word.Chars.size()) ResultText += "\r\n";
-      }
-      ResultText += ' ';
-    }
-  }
+        if (answer == "." && place.WordEndsLine && place.LastOfWord) ResultText += "\r\n";
+      },
+      [&] { ResultText += ' '; });
 }
 
 }  // namespace kyt

@@ -1,6 +1,7 @@
 #include "RecognitionParams.h"
 
 #include <limits>
+#include <string>
 
 namespace kytdcr {
 
@@ -20,14 +21,14 @@ RecognitionParams ReadRecognitionParams(const Options& options) {
   constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
   RecognitionParams p;
-  p.values.bw = options.Int("bw", 196, kMin, kMax);
-  p.values.noise = options.Int("noise", 10, kMin, kMax);
-  const std::string space = options.Value("space", "22");
+  p.values.BWThreshold = options.Int("bw", kyt::kDefaultRecognitionParams.BWThreshold, kMin, kMax);
+  p.values.NoiseThreshold = options.Int("noise", kyt::kDefaultRecognitionParams.NoiseThreshold, kMin, kMax);
+  const std::string space = options.Value("space", std::to_string(kyt::kDefaultRecognitionParams.SpaceWidth));
   if (space == "auto") {
     p.autoSpace = true;
-    p.values.space = 22;
+    p.values.SpaceWidth = kyt::kDefaultRecognitionParams.SpaceWidth;
   } else {
-    p.values.space = ParseInt(space, "--space", kMin, kMax);
+    p.values.SpaceWidth = ParseInt(space, "--space", kMin, kMax);
   }
   return p;
 }

@@ -41,7 +41,7 @@ const char* const kHelp =
 // Segments again with the frame's parameters and describes every glyph.
 void Explain(const kyt::TDCRFrame& source, const kyt::Bitmap& picture, kyt::TBackProp& network) {
   kyt::TDCRFrame frame;
-  SegmentPicture(frame, picture, SegmentParams{source.BWThreshold, source.NoiseThreshold, source.SpaceWidth});
+  SegmentPicture(frame, picture, source.Parameters());
   for (const FoundGlyph& g : RecognisableGlyphs(frame, network.InputCols, network.InputRows)) {
     std::copy(g.input.begin() + 1, g.input.end(), network.InputLayer.begin() + 1);
     network.Propagate();
@@ -102,13 +102,11 @@ int RunRecognize(const Args& args) {
     }
     kyt::TDCRFrame frame;
     frame.AssignPicture(picture);
-    frame.BWThreshold = params.values.bw;
-    frame.NoiseThreshold = params.values.noise;
-    frame.SpaceWidth = params.values.space;
+    frame.Parameters() = params.values;
     if (params.autoSpace) {
       frame.Binarize();
       frame.FindLines();
-      frame.SpaceWidth = EstimateSpaceWidth(frame.ImageArray, frame.Lines, params.values.space);
+      frame.SpaceWidth = EstimateSpaceWidth(frame.ImageArray, frame.Lines, params.values.SpaceWidth);
     }
     if (options.Has("explain")) Explain(frame, picture, *network);
     frame.RecognizeText(*network);

@@ -65,10 +65,10 @@ int RunSegment(const Args& args) {
   SegmentParams values = params.values;
   if (params.autoSpace) {
     frame.AssignPicture(picture);
-    frame.BWThreshold = values.bw;
+    frame.BWThreshold = values.BWThreshold;
     frame.Binarize();
     frame.FindLines();
-    values.space = EstimateSpaceWidth(frame.ImageArray, frame.Lines, values.space);
+    values.SpaceWidth = EstimateSpaceWidth(frame.ImageArray, frame.Lines, values.SpaceWidth);
   }
   SegmentPicture(frame, picture, values);
 

@@ -1,6 +1,7 @@
 #include "Segmentation.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "recognition/GlobalMdl.h"
 
@@ -8,9 +9,7 @@ namespace kytdcr {
 
 void SegmentPicture(kyt::TDCRFrame& frame, const kyt::Bitmap& picture, const SegmentParams& params) {
   frame.AssignPicture(picture);
-  frame.BWThreshold = params.bw;
-  frame.NoiseThreshold = params.noise;
-  frame.SpaceWidth = params.space;
+  frame.Parameters() = params;
   frame.Binarize();
   frame.FindLines();
   frame.FindWords();
@@ -31,24 +30,20 @@ kyt::TLayer GlyphInput(const kyt::Bitmap& glyph, int32_t gridW, int32_t gridH) {
 
 std::vector<FoundGlyph> RecognisableGlyphs(const kyt::TDCRFrame& frame, int32_t gridW, int32_t gridH) {
   std::vector<FoundGlyph> out;
-  for (size_t l = 0; l < frame.Lines.size(); ++l) {
-    const kyt::TLine& line = frame.Lines[l];
-    for (size_t w = 0; w < line.Words.size(); ++w) {
-      const kyt::TWord& word = line.Words[w];
-      for (size_t c = 0; c < word.Chars.size(); ++c) {
-        const kyt::TChar& ch = word.Chars[c];
-        if (ch.Skipped || ch.Pixels.empty()) continue;
-        FoundGlyph g;
-        g.line = l, g.word = w, g.index = c;
-        g.box.Left = word.Left + ch.TopLeft.X - 1;
-        g.box.Top = line.Top + ch.TopLeft.Y - 1;
-        g.box.Right = word.Left + ch.BottomRight.X;
-        g.box.Bottom = line.Top + ch.BottomRight.Y;
-        g.input = GlyphInput(GlyphBitmap(ch), gridW, gridH);
-        out.push_back(std::move(g));
-      }
-    }
-  }
+  kyt::ForEachGlyphGrid(frame, gridW, gridH, [&](const kyt::TGlyphPlace& place, const kyt::TChar& ch, const kyt::Bitmap& grid) {
+    if (ch.Pixels.empty()) return;
+    const kyt::TLine& line = frame.Lines[place.Line];
+    const kyt::TWord& word = line.Words[place.Word];
+    FoundGlyph g;
+    g.line = place.Line, g.word = place.Word, g.index = place.Index;
+    g.box.Left = word.Left + ch.TopLeft.X - 1;
+    g.box.Top = line.Top + ch.TopLeft.Y - 1;
+    g.box.Right = word.Left + ch.BottomRight.X;
+    g.box.Bottom = line.Top + ch.BottomRight.Y;
+    g.input.assign(size_t(gridW) * size_t(gridH) + 1, 0.0f);
+    kyt::TBackProp::BitmapToInput(grid, g.input);
+    out.push_back(std::move(g));
+  });
   return out;
 }
 

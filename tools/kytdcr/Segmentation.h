@@ -8,14 +8,12 @@
 #include "core/Bitmap.h"
 #include "recognition/BackPropCls.h"
 #include "recognition/DCRFra.h"
+#include "recognition/RecognitionParams.h"
 
 namespace kytdcr {
 
-struct SegmentParams {
-  int32_t bw = 196;
-  int32_t noise = 10;
-  int32_t space = 22;
-};
+// BWThreshold, NoiseThreshold, SpaceWidth; the plug-in's defaults.
+using SegmentParams = kyt::TRecognitionParams;
 
 // Loads `picture` into `frame`, sets the three parameters and runs Binarize,
 // FindLines, FindWords and FindChars.

@@ -170,11 +170,12 @@ int RunTrain(const Args& args) {
   FontSampleOptions render;
   render.sizes = ParseIntList(options.Value("sizes", "12,16,20,24,32"), "--sizes", 4, 512);
   render.shifts64 = ParseIntList(options.Value("shifts", "0"), "--shifts", 0, 63);
-  render.bwThresholds = ParseIntList(options.Value("bw-variants", "196"), "--bw-variants", 1, 256);
+  render.bwThresholds = ParseIntList(options.Value("bw-variants", std::to_string(kyt::kDefaultRecognitionParams.BWThreshold)), "--bw-variants", 1, 256);
   render.noise = options.Int("noise", 3, 0, 1 << 20);
   render.gridW = gridW;
   render.gridH = gridH;
-  const SegmentParams folderParams{options.Int("bw", 196, 1, 256), render.noise, options.Int("space", 22, 0, 1 << 20)};
+  const SegmentParams folderParams{options.Int("bw", kyt::kDefaultRecognitionParams.BWThreshold, 1, 256), render.noise,
+                                  options.Int("space", kyt::kDefaultRecognitionParams.SpaceWidth, 0, 1 << 20)};
   const double mergeShare = options.Real("merge-share", 2.0, 0.0, 1e9);
   std::string alikeText = options.Value("alike", "");
   if (!options.Has("alike") && (!fonts.empty() || options.Has("charset")) && !options.Has("chars")) {
