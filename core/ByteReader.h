@@ -14,7 +14,7 @@
 
 #include "core/Bitmap.h"
 #include "core/Error.h"
-#include "window/decoders/DecodeBudget.h"
+#include "core/DecodeBudget.h"
 
 namespace kyt {
 

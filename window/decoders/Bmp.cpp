@@ -12,7 +12,7 @@
 
 #include "core/ByteReader.h"
 #include "core/Error.h"
-#include "window/decoders/DecodeBudget.h"
+#include "core/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 namespace kyt {

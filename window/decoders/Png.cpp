@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/Error.h"
-#include "window/decoders/DecodeBudget.h"
+#include "core/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
 
 namespace kyt {
