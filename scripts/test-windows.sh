@@ -97,6 +97,11 @@ if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" b
     "$(winpath "$b64/kytDCR.nbp")" "$(winpath "$repo")" "$(winpath "$b64/testhost-out")" 2>"$logs/wine-stderr.log" |
     tee "$logs/testhost.log" | tr -d '\r'
   status=${PIPESTATUS[0]}
+  echo "== wine64: the editor forms on a 256-colour screen (screenshots)"
+  timeout 300 xvfb-run -a -s "-screen 0 1024x768x8" "$wine" "$b64/tests/win32/kyt_win_testhost.exe" \
+    "$(winpath "$b64/kytDCR.nbp")" "$(winpath "$repo")" "$(winpath "$b64/testhost-out")" --screenshots -256 \
+    2>>"$logs/wine-stderr.log" | tee "$logs/testhost-256.log" | tr -d '\r' | tail -n 1
+  grep -q "win32: [0-9]* passed, 0 failed" "$logs/testhost-256.log" || status=1
   # Stop this prefix's wine server, which the run started.
   WINEPREFIX=$b64/wineprefix "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
   if [ "$status" -eq 0 ] && grep -q "win32: [0-9]* passed, 0 failed" "$logs/testhost.log"; then
@@ -108,6 +113,7 @@ if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" b
   if [ -f "$b64/testhost-out/dcr-host-screenshot.png" ]; then
     echo "screenshot: $b64/testhost-out/dcr-host-screenshot.png"
   fi
+  ls "$b64/testhost-out/"editor-*.png 2>/dev/null | sed 's/^/editor screenshot: /'
 else
   record "wine64: Win32 layer through the test host" "FAIL (not built)"
 fi

@@ -886,9 +886,11 @@ void IniOverrides(const Paths& paths) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: kyt_win_testhost <kytDCR.nbp> <source dir> <output dir>\n");
+    std::fprintf(stderr, "usage: kyt_win_testhost <kytDCR.nbp> <source dir> <output dir> [--screenshots suffix]\n");
     return 2;
   }
+  // Only the editor forms' screenshots, for a run in another colour depth.
+  const bool screenshotsOnly = argc >= 6 && std::wstring(argv[4]) == L"--screenshots";
   Paths paths;
   paths.plugin = argv[1];
   paths.source = Narrow(argv[2]) + "\\";
@@ -906,6 +908,23 @@ int wmain(int argc, wchar_t** argv) {
   Pump();
 
   PlugIn p;
+  if (screenshotsOnly) {
+    if (Check("LoadLibrary of the plug-in", Load(p, paths.plugin), "error " + std::to_string(GetLastError()))) {
+      p.registerPlugIn(reinterpret_cast<void*>(kAddAction), nullptr, reinterpret_cast<void*>(kGetVariable),
+                       reinterpret_cast<void*>(kSetVariable));
+      EditorUnderTest e;
+      e.plugin = p.module;
+      e.editAction = p.editAction;
+      e.about = p.about;
+      e.hostWindow = g_main;
+      e.outputDir = paths.output;
+      e.screenshotSuffix = Narrow(argv[5]);
+      SaveEditorScreenshots(e);
+      FreeLibrary(p.module);
+    }
+    DestroyWindow(g_main);
+    return Summary();
+  }
   if (Check("LoadLibrary of the plug-in", Load(p, paths.plugin), "error " + std::to_string(GetLastError()))) {
     Session s(p, paths);
     s.Registration();
