@@ -1,8 +1,8 @@
 #pragma once
 // The pictures of the editor forms: the four 20 x 20 button glyphs, the
-// 20 x 20 sixteen-colour hint picture and the plug-in's 32 x 32 icon. Each is
-// drawn in the source as rows of characters with a palette, readable and
-// editable as text; the bottom-left pixel is the transparent colour.
+// 20 x 20 sixteen-colour hint picture and the plug-in's 32 x 32 icon, kept as
+// XPM text beside this file and compiled in at build time; the bottom-left
+// pixel is the transparent colour.
 #include "core/Bitmap.h"
 #include "platform/Forms.h"
 

@@ -12,6 +12,7 @@
 #include "editor/Edit2FL.h"
 #include "editor/Edit2RC.h"
 #include "editor/Edit5KL.h"
+#include "resources/FormPictures.h"
 
 namespace kyt::test {
 namespace {
@@ -401,6 +402,34 @@ TEST(EditorLayouts, ControlsSitInsideTheirParentsWithDistinctTabOrders) {
     for (const forms::Control& c : form->Controls) defaults += (c.Flags & forms::kDefaultButton) != 0;
     EXPECT_EQ(defaults, 1) << form->Name;
   }
+}
+
+// The pictures: their sizes, a transparent bottom-left corner, something drawn,
+// and the hint picture in the sixteen standard colours only.
+TEST(EditorPictures, SizesTransparencyAndTheHintPicturesSixteenColours) {
+  using forms::PictureId;
+  for (PictureId id : {PictureId::ChooseObject, PictureId::InsertVariable, PictureId::ChooseFile,
+                       PictureId::ChooseEmbedded, PictureId::Hint, PictureId::Icon}) {
+    const Bitmap& b = resources::FormPicture(id);
+    const int32_t size = id == PictureId::Icon ? 32 : 20;
+    ASSERT_EQ(b.Width(), size) << int(id);
+    ASSERT_EQ(b.Height(), size) << int(id);
+    const Color transparent = b.Pixel(0, size - 1);
+    int drawn = 0;
+    for (int32_t y = 0; y < size; ++y)
+      for (int32_t x = 0; x < size; ++x) drawn += b.Pixel(x, y) != transparent;
+    EXPECT_GT(drawn, size * size / 8) << int(id);
+    EXPECT_LT(drawn, size * size) << int(id) << " has no transparent part";
+  }
+  const std::vector<Color> standard16 = {
+      MakeColor(0, 0, 0),       MakeColor(128, 0, 0),   MakeColor(0, 128, 0),   MakeColor(128, 128, 0),
+      MakeColor(0, 0, 128),     MakeColor(128, 0, 128), MakeColor(0, 128, 128), MakeColor(192, 192, 192),
+      MakeColor(128, 128, 128), MakeColor(255, 0, 0),   MakeColor(0, 255, 0),   MakeColor(255, 255, 0),
+      MakeColor(0, 0, 255),     MakeColor(255, 0, 255), MakeColor(0, 255, 255), MakeColor(255, 255, 255)};
+  const Bitmap& hint = resources::FormPicture(forms::PictureId::Hint);
+  for (int32_t y = 0; y < 20; ++y)
+    for (int32_t x = 0; x < 20; ++x)
+      EXPECT_NE(std::find(standard16.begin(), standard16.end(), hint.Pixel(x, y)), standard16.end()) << x << "," << y;
 }
 
 }  // namespace
