@@ -10,7 +10,7 @@ native=(build-essential cmake ninja-build pkg-config python3
         fonts-dejavu-core fonts-liberation)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
          wine64 xvfb xauth qemu-user-static g++-i686-linux-gnu dpkg-dev)
-compare=(tesseract-ocr tesseract-ocr-eng tesseract-ocr-rus ocrad gocr bc)
+compare=(tesseract-ocr tesseract-ocr-eng tesseract-ocr-rus ocrad gocr bc fonts-freefont-ttf)
 
 want=("${native[@]}")
 for extra in "$@"; do

@@ -32,11 +32,12 @@ function(expect_same_file got want)
 endfunction()
 
 if(CASE STREQUAL "sample-latin")
-  # The README's first command, with the bundled default knowledge base.
-  kytdcr(0 out err recognize "${SOURCE}/data/samples/sample.png" -o "${WORK}/sample.txt")
+  # The plug-in's text, with the bundled default knowledge base: the host's
+  # variable holds these bytes without the final line feed.
+  kytdcr(0 out err recognize --plugin "${SOURCE}/data/samples/sample.png" -o "${WORK}/sample.txt")
   expect_same_file("${WORK}/sample.txt" "${SOURCE}/data/samples/sample.txt")
   # Standard output carries the same bytes.
-  execute_process(COMMAND "${KYTDCR}" recognize "${SOURCE}/data/samples/sample.png"
+  execute_process(COMMAND "${KYTDCR}" recognize --plugin "${SOURCE}/data/samples/sample.png"
                   OUTPUT_FILE "${WORK}/stdout.txt" RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "recognize to standard output: exit ${rc}")
@@ -44,11 +45,11 @@ if(CASE STREQUAL "sample-latin")
   expect_same_file("${WORK}/stdout.txt" "${SOURCE}/data/samples/sample.txt")
   # The knowledge base may also come from the environment.
   set(ENV{KYTDCR_KB} "${SOURCE}/data/kb/latin.dcr")
-  kytdcr(0 out err recognize "${SOURCE}/data/samples/sample.png" -o "${WORK}/env.txt")
+  kytdcr(0 out err recognize --plugin "${SOURCE}/data/samples/sample.png" -o "${WORK}/env.txt")
   expect_same_file("${WORK}/env.txt" "${SOURCE}/data/samples/sample.txt")
 
 elseif(CASE STREQUAL "sample-russian")
-  kytdcr(0 out err recognize --kb russian "${SOURCE}/data/samples/sample-ru.png" -o "${WORK}/sample-ru.txt")
+  kytdcr(0 out err recognize --plugin --kb russian "${SOURCE}/data/samples/sample-ru.png" -o "${WORK}/sample-ru.txt")
   expect_same_file("${WORK}/sample-ru.txt" "${SOURCE}/data/samples/sample-ru.txt")
 
 elseif(CASE STREQUAL "train-and-read")
@@ -58,7 +59,7 @@ elseif(CASE STREQUAL "train-and-read")
          --error-goal 0 --learning-rate 0.01 --weight-range 0.1 -q -o "${WORK}/abc.dcr")
   expect_match("${err}" "recognised: 9 of 9" "training report")
   kytdcr(0 out err render --font DejaVuSans --size 24 --word-gap 30 --text "abc cab" -o "${WORK}/line.png")
-  kytdcr(0 out err recognize --kb "${WORK}/abc.dcr" "${WORK}/line.png")
+  kytdcr(0 out err recognize --plugin --kb "${WORK}/abc.dcr" "${WORK}/line.png")
   if(NOT out STREQUAL "abc cab \n")
     message(FATAL_ERROR "font-trained base read [${out}]")
   endif()
@@ -82,7 +83,7 @@ elseif(CASE STREQUAL "train-and-read")
   kytdcr(0 out err info "${WORK}/folder.dcr")
   expect_match("${out}" "\n +0 +/ +1\n +1 +a +4\n +2 +b +5\n" "folder patterns")
   kytdcr(0 out err render --font DejaVuSerif --size 24 --word-gap 30 --letter-gap 4 --text "ab/ ba" -o "${WORK}/ab.png")
-  kytdcr(0 out err recognize --kb "${WORK}/folder.dcr" "${WORK}/ab.png")
+  kytdcr(0 out err recognize --plugin --kb "${WORK}/folder.dcr" "${WORK}/ab.png")
   if(NOT out STREQUAL "ab/ ba \n")
     message(FATAL_ERROR "folder-trained base read [${out}]")
   endif()
@@ -143,6 +144,69 @@ elseif(CASE STREQUAL "info")
   # Its output is a picture the tool itself can read again.
   kytdcr(0 out err segment "${WORK}/segments.png" -o "${WORK}/again.png")
 
+elseif(CASE STREQUAL "reader")
+  # The default reading: one line of text per line of the picture.
+  kytdcr(0 out err recognize "${SOURCE}/data/samples/sample.png" -o "${WORK}/lines.txt")
+  expect_same_file("${WORK}/lines.txt" "${SOURCE}/data/samples/sample.source.txt")
+  # '-' reads standard input.
+  execute_process(COMMAND "${KYTDCR}" recognize - INPUT_FILE "${SOURCE}/data/samples/sample.png"
+                  OUTPUT_FILE "${WORK}/stdin.txt" RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "recognize -: exit ${rc}")
+  endif()
+  expect_same_file("${WORK}/stdin.txt" "${SOURCE}/data/samples/sample.source.txt")
+  # Light text on dark is found and read.
+  kytdcr(0 out err render --font DejaVuSans --size 32 --ink f0f0f0 --paper 202838 --text "sixty seven" -o "${WORK}/dark.png")
+  kytdcr(0 out err recognize -v "${WORK}/dark.png")
+  if(NOT out STREQUAL "sixty seven\n")
+    message(FATAL_ERROR "inverted page read [${out}]")
+  endif()
+  expect_match("${err}" "inverted" "inverted page report")
+  # Several pictures: a bad one is reported and the others are still read.
+  file(WRITE "${WORK}/empty.png" "")
+  file(WRITE "${WORK}/notes.txt" "not a picture at all")
+  kytdcr(1 out err recognize "${SOURCE}/data/samples/sample.png" "${WORK}/missing.png" "${WORK}/empty.png"
+         "${WORK}/notes.txt" "${WORK}/dark.png")
+  expect_match("${out}" "==> .*sample.png <==\nHello, this is a sample page.\n" "first picture")
+  expect_match("${out}" "==> .*dark.png <==\nsixty seven\n$" "last picture")
+  expect_match("${err}" "cannot read picture .*missing.png" "missing picture")
+  expect_match("${err}" "empty.png: empty file" "empty file")
+  expect_match("${err}" "notes.txt: unsupported picture format" "unsupported picture")
+  # JSON, read back by a JSON parser: every line, word and glyph with box, name and score.
+  kytdcr(1 out err recognize --format json "${SOURCE}/data/samples/sample.png" "${WORK}/missing.png"
+         -o "${WORK}/page.json")
+  find_program(PYTHON3 python3 REQUIRED)
+  execute_process(COMMAND "${PYTHON3}" -c [=[
+import json, sys
+pages = json.load(open(sys.argv[1], encoding="utf-8"))
+assert len(pages) == 2, pages
+page, bad = pages
+assert "error" in bad and "missing.png" in bad["file"], bad
+assert page["text"] == open(sys.argv[2], encoding="utf-8").read(), page["text"]
+assert len(page["lines"]) == 4
+for line in page["lines"]:
+    assert line["text"] == " ".join(w["text"] for w in line["words"])
+    for word in line["words"]:
+        assert word["text"] == "".join(g["name"] for g in word["glyphs"])
+        for g in word["glyphs"]:
+            assert len(g["box"]) == 4 and all(isinstance(v, int) for v in g["box"])
+            assert -1.0 <= g["score"] <= 1.0
+print("ok")
+]=] "${WORK}/page.json" "${SOURCE}/data/samples/sample.source.txt"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE pyout ERROR_VARIABLE pyerr)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "JSON check failed: ${pyout} ${pyerr}")
+  endif()
+  # TSV: a heading and eleven fields on every row.
+  kytdcr(0 out err recognize --format tsv "${SOURCE}/data/samples/sample.png")
+  expect_match("${out}" "^file\tlevel\tline\tword\tglyph\tleft\ttop\twidth\theight\ttext\tscore\n" "tsv heading")
+  expect_match("${out}" "\tline\t1\t0\t0\t[0-9]+\t[0-9]+\t[0-9]+\t[0-9]+\tHello, this is a sample page.\t" "tsv line")
+  # Wrong usage.
+  kytdcr(2 out err recognize --plugin --invert yes "${SOURCE}/data/samples/sample.png")
+  kytdcr(2 out err recognize --format xml "${SOURCE}/data/samples/sample.png")
+  kytdcr(2 out err recognize --invert maybe "${SOURCE}/data/samples/sample.png")
+  kytdcr(2 out err recognize - -)
+
 elseif(CASE STREQUAL "bad-usage")
   kytdcr(2 out err recognize)
   expect_match("${err}" "no picture given" "missing picture")
@@ -168,7 +232,7 @@ elseif(CASE STREQUAL "bad-usage")
   endif()
 
 elseif(CASE STREQUAL "bad-files")
-  kytdcr(1 out err recognize "${WORK}/missing.png")
+  kytdcr(1 out err recognize --plugin "${WORK}/missing.png")
   expect_match("${err}" "cannot read picture .*missing.png" "missing picture")
   file(WRITE "${WORK}/picture.gif" "GIF89a")
   kytdcr(1 out err recognize "${WORK}/picture.gif")

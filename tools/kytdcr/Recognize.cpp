@@ -1,19 +1,25 @@
-// kytdcr recognize: the text of pictures, as the plug-in's recognise action
-// produces it.
+// kytdcr recognize: the text of pictures. By default the page reader reads
+// them with parameters found from each picture; --plugin gives the plug-in's
+// recognise action's text instead, byte for byte.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include "Commands.h"
 #include "KnowledgeBase.h"
 #include "Options.h"
-#include "RecognitionParams.h"
+#include "PageOutput.h"
+#include "PictureInput.h"
+#include "Segmentation.h"
 #include "Text.h"
 #include "core/Error.h"
+#include "reader/Reader.h"
+#include "reader/Stages.h"
 #include "recognition/DCRFra.h"
-#include "window/PictureLoader.h"
+#include "recognition/RecognitionParams.h"
 
 namespace kytdcr {
 namespace {
@@ -21,27 +27,47 @@ namespace {
 const char* const kHelp =
     "Usage: kytdcr recognize [OPTIONS] PICTURE...\n"
     "\n"
-    "Prints the text of each picture as UTF-8. The text is the recognition\n"
-    "driver's, unchanged: every word is followed by one space, and a full stop\n"
-    "that ends a line by CR LF before that space. One line feed ends the\n"
-    "output of each picture.\n"
+    "Prints the text of each picture as UTF-8: one line of text for each line\n"
+    "of the picture, words separated by one space. The black/white threshold,\n"
+    "light text on dark, the noise size and the space width are found from the\n"
+    "picture unless given. Case and punctuation are decided from the line,\n"
+    "touching glyphs are cut and broken ones joined where the network reads\n"
+    "them better, touching lines are split and ruled frames set aside.\n"
+    "\n"
+    "With --plugin the text is the plug-in's recognise action's, unchanged:\n"
+    "every word followed by one space, a full stop that ends a line by CR LF\n"
+    "before that space; one line feed ends each picture's text. Its parameters\n"
+    "default to the plug-in's (196, 10, 22).\n"
     "\n"
     "Options:\n"
-    "  --kb FILE      knowledge base: a .dcr file or the name of a bundled one\n"
-    "                 (latin, russian); default $KYTDCR_KB, else latin\n"
-    "%s"
-    "  -o FILE        write the text to FILE instead of standard output\n"
-    "  -v, --verbose  report parameters and times on standard error\n"
-    "  --explain      show every glyph on standard error: its place, its grid\n"
-    "                 as the network sees it, and the three best patterns\n"
-    "  -h, --help     show this help\n"
+    "  --kb FILE         knowledge base: a .dcr file or the name of a bundled one\n"
+    "                    (latin, russian); default $KYTDCR_KB, else latin\n"
+    "  --bw N|auto       ink where the luminance (0-255) is below N; auto: from the\n"
+    "                    picture's histogram, 196 on plain black on white\n"
+    "  --invert yes|no|auto  light text on a dark background (auto: the larger\n"
+    "                    class of the histogram is the background)\n"
+    "  --noise N|auto    glyphs of fewer than N pixels are ignored; auto: from the\n"
+    "                    stroke width and the line height\n"
+    "  --space N|auto    empty columns that end a word; auto: between the letter\n"
+    "                    gaps and the word gaps of the picture\n"
+    "  --plugin          the plug-in's recognition and text\n"
+    "  --format F        text (default), tsv or json: tsv and json give every line,\n"
+    "                    word and glyph with its box (left, top, width, height),\n"
+    "                    its text and its score (-1..1, the network's agreement)\n"
+    "  -o FILE           write to FILE instead of standard output\n"
+    "  -v, --verbose     report parameters and times on standard error\n"
+    "  --explain         with --plugin: show every glyph on standard error, its\n"
+    "                    grid as the network sees it and the three best patterns\n"
+    "  -h, --help        show this help\n"
     "\n"
+    "PICTURE '-' reads standard input. A picture that cannot be read is reported\n"
+    "on standard error and the others are still read; the exit status is then 1.\n"
     "Pictures: bmp, jpg, png, tif, pnm, ico and the other formats of the plug-in.\n";
 
 // Segments again with the frame's parameters and describes every glyph.
-void Explain(const kyt::TDCRFrame& source, const kyt::Bitmap& picture, kyt::TBackProp& network) {
+void Explain(const kyt::Bitmap& picture, const SegmentParams& params, kyt::TBackProp& network) {
   kyt::TDCRFrame frame;
-  SegmentPicture(frame, picture, source.Parameters());
+  SegmentPicture(frame, picture, params);
   for (const FoundGlyph& g : RecognisableGlyphs(frame, network.InputCols, network.InputRows)) {
     std::copy(g.input.begin() + 1, g.input.end(), network.InputLayer.begin() + 1);
     network.Propagate();
@@ -61,20 +87,71 @@ void Explain(const kyt::TDCRFrame& source, const kyt::Bitmap& picture, kyt::TBac
   }
 }
 
+// A number option that may also be "auto"; empty for auto.
+std::optional<int32_t> NumberOrAuto(const Options& options, const std::string& name, const std::string& fallback) {
+  const std::string v = options.Value(name, fallback);
+  if (v == "auto") return std::nullopt;
+  return ParseInt(v, "--" + name, INT32_MIN, INT32_MAX);
+}
+
+std::optional<bool> InvertOption(const Options& options) {
+  const std::string v = options.Value("invert", "auto");
+  if (v == "auto") return std::nullopt;
+  if (v == "yes") return true;
+  if (v == "no") return false;
+  throw UsageError("--invert: '" + v + "' is not yes, no or auto");
+}
+
+// The plug-in's recognition with parameters that may be found from the picture.
+reader::Page ReadAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, const reader::Settings& s,
+                          std::string& text, bool explain) {
+  const int32_t bw = s.bw ? *s.bw : reader::ChooseInk(reader::LuminanceHistogram(picture), std::nullopt, false).bw;
+  int32_t noise = 10;
+  if (s.noise) {
+    noise = *s.noise;
+  } else {
+    noise = reader::AutoNoise(reader::MakeInkPage(picture, reader::InkChoice{bw, false}));
+  }
+  int32_t space = 22;
+  if (s.space) {
+    space = *s.space;
+  } else {
+    kyt::TDCRFrame frame;
+    frame.AssignPicture(picture);
+    frame.BWThreshold = bw;
+    frame.Binarize();
+    frame.FindLines();
+    space = EstimateSpaceWidth(frame.ImageArray, frame.Lines, 22);
+  }
+  if (explain) Explain(picture, SegmentParams{bw, noise, space}, network);
+  return reader::ReadPageAsPlugin(picture, network, bw, noise, space, text);
+}
+
 }  // namespace
 
 int RunRecognize(const Args& args) {
-  std::vector<OptionSpec> specs = {{"kb"}, {"output", 'o'}, {"verbose", 'v', false}, {"explain", 0, false},
-                                   {"help", 'h', false}};
-  for (auto& s : RecognitionOptionSpecs()) specs.push_back(s);
-  Options options(args, specs);
+  Options options(args, {{"kb"}, {"output", 'o'}, {"verbose", 'v', false}, {"explain", 0, false},
+                         {"help", 'h', false}, {"bw"}, {"noise"}, {"space"}, {"invert"}, {"plugin", 0, false},
+                         {"format"}});
   if (options.Has("help")) {
-    std::printf(kHelp, kRecognitionOptionsHelp);
+    std::fputs(kHelp, stdout);
     return 0;
   }
   if (options.Positional().empty()) throw UsageError("no picture given");
-  const RecognitionParams params = ReadRecognitionParams(options);
+  const bool plugin = options.Has("plugin");
+  reader::Settings settings;
+  constexpr kyt::TRecognitionParams kPlugin = kyt::kDefaultRecognitionParams;
+  settings.bw = NumberOrAuto(options, "bw", plugin ? std::to_string(kPlugin.BWThreshold) : "auto");
+  settings.noise = NumberOrAuto(options, "noise", plugin ? std::to_string(kPlugin.NoiseThreshold) : "auto");
+  settings.space = NumberOrAuto(options, "space", plugin ? std::to_string(kPlugin.SpaceWidth) : "auto");
+  settings.invert = InvertOption(options);
+  if (plugin && options.Has("invert")) throw UsageError("--invert cannot be used with --plugin");
+  if (!plugin && options.Has("explain")) throw UsageError("--explain needs --plugin");
+  const PageFormat format = ParsePageFormat(options.Value("format", "text"));
   const bool verbose = options.Has("verbose");
+  size_t fromStdin = 0;
+  for (const std::string& p : options.Positional()) fromStdin += p == "-";
+  if (fromStdin > 1) throw UsageError("standard input ('-') can be read only once");
 
   const auto started = std::chrono::steady_clock::now();
   const std::string kbFile = ResolveKnowledgeBase(options.Value("kb"));
@@ -92,39 +169,52 @@ int RunRecognize(const Args& args) {
   }
   std::ostream& out = outName ? static_cast<std::ostream&>(file) : std::cout;
 
+  PageWriter writer(out, format, options.Positional().size() > 1);
+  int failed = 0;
   for (const std::string& pictureFile : options.Positional()) {
     const auto t0 = std::chrono::steady_clock::now();
-    kyt::Bitmap picture;
+    PageResult result;
+    result.file = pictureFile;
     try {
-      picture = kyt::LoadPictureFile(pictureFile);
+      kyt::Bitmap picture;
+      try {
+        picture = ReadPictureInput(pictureFile);
+      } catch (const std::exception& e) {
+        throw kyt::Error("cannot read picture " + (pictureFile == "-" ? "from standard input" : pictureFile) + ": " +
+                         e.what());
+      }
+      try {
+        if (plugin) {
+          std::string text;
+          result.page = ReadAsPlugin(picture, *network, settings, text, options.Has("explain"));
+          result.pluginText = std::move(text);
+        } else {
+          result.page = reader::ReadPage(picture, *network, settings);
+        }
+      } catch (const std::exception& e) {
+        throw kyt::Error(pictureFile + ": " + e.what());
+      }
     } catch (const std::exception& e) {
-      throw kyt::Error("cannot read picture " + pictureFile + ": " + e.what());
+      result.error = e.what();
+      std::fprintf(stderr, "kytdcr recognize: %s\n", e.what());
+      ++failed;
     }
-    kyt::TDCRFrame frame;
-    frame.AssignPicture(picture);
-    frame.Parameters() = params.values;
-    if (params.autoSpace) {
-      frame.Binarize();
-      frame.FindLines();
-      frame.SpaceWidth = EstimateSpaceWidth(frame.ImageArray, frame.Lines, params.values.SpaceWidth);
-    }
-    if (options.Has("explain")) Explain(frame, picture, *network);
-    frame.RecognizeText(*network);
-    out << Cp1251ToUtf8(frame.ResultText) << '\n';
-    if (verbose) {
+    writer.Write(result);
+    if (verbose && result.page) {
+      const reader::Page& p = *result.page;
       const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-      std::fprintf(stderr, "%s: %dx%d, bw %d, noise %d, space %d%s, %zu lines, %.1f ms\n", pictureFile.c_str(),
-                   picture.Width(), picture.Height(), frame.BWThreshold, frame.NoiseThreshold, frame.SpaceWidth,
-                   params.autoSpace ? " (auto)" : "", frame.Lines.size(), ms);
+      std::fprintf(stderr, "%s: %dx%d, bw %d%s, noise %d, space %d, %zu lines, %.1f ms\n", pictureFile.c_str(),
+                   p.width, p.height, p.bw, p.invert ? " inverted" : "", p.noise, p.space, p.lines.size(), ms);
     }
   }
+  writer.Finish();
   out.flush();
   if (!out) throw kyt::Error("cannot write the text" + (outName ? " to " + *outName : std::string()));
   if (verbose) {
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "total %.1f ms\n", ms);
   }
-  return 0;
+  return failed ? 1 : 0;
 }
 
 }  // namespace kytdcr

@@ -1,5 +1,6 @@
 // kytdcr render: text drawn with a font into a picture, for samples,
 // benchmarks and tests.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -32,6 +33,10 @@ const char* const kHelp =
     "  --line-gap PX    extra pixels between lines (default 0)\n"
     "  --margin PX      white border (default 16)\n"
     "  --no-kerning     ignore the font's kerning\n"
+    "  --ink RRGGBB     colour of the text (default 000000)\n"
+    "  --paper RRGGBB   colour of the background (default ffffff)\n"
+    "  --frame PX       a one-pixel frame around each line, PX pixels from its\n"
+    "                   ink, as around a button's label\n"
     "  -o FILE          the picture to write (required)\n"
     "  -h, --help       show this help\n";
 
@@ -50,11 +55,59 @@ void WritePgm(const kyt::Bitmap& b, const std::string& fileName) {
   if (!out.flush()) throw kyt::Error("cannot write " + fileName);
 }
 
+kyt::Color ParseColour(const std::string& text, const std::string& what) {
+  unsigned value = 0;
+  int used = 0;
+  if (text.size() != 6 || std::sscanf(text.c_str(), "%6x%n", &value, &used) != 1 || used != 6)
+    throw UsageError(what + ": '" + text + "' is not a colour RRGGBB");
+  return kyt::MakeColor(uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value));
+}
+
+// Frames around the ink of every run of rows that holds ink, in black.
+void FrameLines(kyt::Bitmap& page, int32_t pad) {
+  auto ink = [&](int32_t x, int32_t y) { return page.Pixel(x, y) != kyt::kWhite; };
+  std::vector<kyt::Rect> boxes;
+  int32_t top = -1;
+  for (int32_t y = 0; y <= page.Height(); ++y) {
+    bool any = false;
+    for (int32_t x = 0; y < page.Height() && x < page.Width() && !any; ++x) any = ink(x, y);
+    if (any && top < 0) top = y;
+    if (!any && top >= 0) {
+      kyt::Rect b{page.Width(), top, 0, y};
+      for (int32_t yy = top; yy < y; ++yy)
+        for (int32_t x = 0; x < page.Width(); ++x)
+          if (ink(x, yy)) b.Left = std::min(b.Left, x), b.Right = std::max(b.Right, x + 1);
+      boxes.push_back(b);
+      top = -1;
+    }
+  }
+  for (const kyt::Rect& b : boxes) {
+    const int32_t l = b.Left - pad - 1, t = b.Top - pad - 1, r = b.Right + pad, btm = b.Bottom + pad;
+    page.FillRect(l, t, r + 1, t + 1, kyt::kBlack);
+    page.FillRect(l, btm, r + 1, btm + 1, kyt::kBlack);
+    page.FillRect(l, t, l + 1, btm + 1, kyt::kBlack);
+    page.FillRect(r, t, r + 1, btm + 1, kyt::kBlack);
+  }
+}
+
+// Grey on white becomes ink on paper: each pixel's darkness blends the two.
+void Colour(kyt::Bitmap& page, kyt::Color ink, kyt::Color paper) {
+  auto mix = [](uint8_t a, uint8_t b, uint8_t grey) { return uint8_t((a * (255 - grey) + b * grey + 127) / 255); };
+  for (int32_t y = 0; y < page.Height(); ++y) {
+    kyt::Color* row = page.Row(y);
+    for (int32_t x = 0; x < page.Width(); ++x) {
+      const uint8_t g = kyt::RedOf(row[x]);
+      row[x] = kyt::MakeColor(mix(kyt::RedOf(ink), kyt::RedOf(paper), g), mix(kyt::GreenOf(ink), kyt::GreenOf(paper), g),
+                              mix(kyt::BlueOf(ink), kyt::BlueOf(paper), g));
+    }
+  }
+}
+
 }  // namespace
 
 int RunRender(const Args& args) {
   Options options(args, {{"font"}, {"size"}, {"text"}, {"word-gap"}, {"letter-gap"}, {"line-gap"}, {"margin"},
-                         {"no-kerning", 0, false}, {"output", 'o'}, {"help", 'h', false}});
+                         {"no-kerning", 0, false}, {"ink"}, {"paper"}, {"frame"}, {"output", 'o'}, {"help", 'h', false}});
   if (options.Has("help")) {
     std::fputs(kHelp, stdout);
     return 0;
@@ -105,7 +158,11 @@ int RunRender(const Args& args) {
       if (c != U' ' && !font.HasGlyph(c))
         std::fprintf(stderr, "kytdcr render: warning: %s has no glyph for %s\n", font.FamilyName().c_str(),
                      DescribeCodePoint(c).c_str());
-  const kyt::Bitmap page = font.RenderPage(lines, style);
+  kyt::Bitmap page = font.RenderPage(lines, style);
+  if (options.Has("frame")) FrameLines(page, options.Int("frame", 0, 0, 1000));
+  const kyt::Color ink = ParseColour(options.Value("ink", "000000"), "--ink");
+  const kyt::Color paper = ParseColour(options.Value("paper", "ffffff"), "--paper");
+  if (ink != kyt::kBlack || paper != kyt::kWhite) Colour(page, ink, paper);
   const std::string& out = *outName;
   if (out.size() > 4 && (out.compare(out.size() - 4, 4, ".pgm") == 0 || out.compare(out.size() - 4, 4, ".PGM") == 0)) {
     WritePgm(page, out);

@@ -1,0 +1,191 @@
+// What the line tells beyond the network: its baseline, x-height and capital
+// height, and from them letter case, punctuation and the vertical strokes.
+#include <algorithm>
+#include <cmath>
+
+#include "Letters.h"
+#include "Stages.h"
+
+namespace kytdcr::reader {
+
+namespace {
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+// The network's answer says the size class only where the knowledge base
+// tells both cases apart.
+bool KnownCase(unsigned char c, const Classifier& classifier) {
+  return IsLetter(c) && classifier.Has(std::string(1, char(OtherCase(c))));
+}
+
+bool IsBar(unsigned char c) { return c == 'l' || c == 'I' || c == '1' || c == '|'; }
+
+}  // namespace
+
+LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& classifier,
+                        const std::optional<LineMetrics>& page) {
+  std::vector<double> bottoms, heights, caps, ascenders;
+  for (const Reading& r : glyphs) {
+    const unsigned char c = Single(r.answer.name);
+    const kyt::Rect& b = r.piece.box;
+    if (!SitsOnBaseline(c)) continue;
+    bottoms.push_back(b.Bottom);
+    if (IsLetter(c)) heights.push_back(b.Height());
+    if (IsDigit(c) || (IsUpper(c) && KnownCase(c, classifier) && c != 0xC9 /* Й */)) caps.push_back(b.Height());
+    if (c == 'b' || c == 'd' || c == 'h' || c == 'k' || c == 0xE1 /* б */) ascenders.push_back(b.Height());
+  }
+  LineMetrics m;
+  if (bottoms.empty())
+    for (const Reading& r : glyphs) bottoms.push_back(r.piece.box.Bottom);
+  m.baseline = bottoms.empty() ? 0.0 : Median(bottoms);
+  // Most letters of a text are small: a quarter of them are no taller than x-height.
+  double small = 0;
+  if (!heights.empty()) {
+    std::sort(heights.begin(), heights.end());
+    small = heights[heights.size() / 4];
+  }
+  if (page && page->xHeight > 0) {
+    // A line of the page's type, in small letters or in capitals, takes the page's sizes.
+    if (small == 0 || (small >= 0.85 * page->xHeight && small <= 1.15 * page->xHeight) ||
+        (small >= 0.9 * page->capHeight && small <= 1.1 * page->capHeight)) {
+      m.xHeight = page->xHeight;
+      m.capHeight = page->capHeight;
+      m.ascender = page->ascender;
+      return m;
+    }
+  }
+  if (!ascenders.empty()) m.ascender = Median(ascenders);
+  constexpr double kRatio = 0.72;  // x-height over capital height of common types
+  m.xHeight = small;
+  if (caps.size() >= 2 || (caps.size() == 1 && heights.size() <= 3)) {
+    m.capHeight = Median(caps);
+  } else if (!ascenders.empty()) {
+    m.capHeight = Median(ascenders) * 0.97;
+  }
+  if (m.capHeight > 0 && m.xHeight >= 0.9 * m.capHeight) {
+    // All capitals, when known capitals say so often enough; else a few
+    // misread glyphs claimed capital height.
+    if (caps.size() * 3 >= heights.size()) {
+      m.xHeight = m.capHeight * kRatio;
+    } else {
+      m.capHeight = 0;
+    }
+  }
+  if (m.xHeight == 0) m.xHeight = m.capHeight * kRatio;
+  if (m.capHeight == 0) m.capHeight = m.xHeight / kRatio;
+  if (m.capHeight < m.xHeight * 1.1) m.capHeight = m.xHeight * 1.1;
+  return m;
+}
+
+void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMetrics& m,
+                      const Classifier& classifier) {
+  const double x = std::max(m.xHeight, 1.0);
+  const double base = m.baseline;
+  // Punctuation by size and place.
+  for (Reading& r : glyphs) {
+    const kyt::Rect& b = r.piece.box;
+    const double h = b.Height(), w = b.Width();
+    const double top = b.Top, bottom = b.Bottom, middle = (top + bottom) / 2.0;
+    std::string& name = r.answer.name;
+    if (h <= 0.35 * x && w >= 1.5 * h && middle > base - 0.85 * x && middle < base - 0.15 * x) {
+      name = w < 0.85 * x ? "-" : w < 1.45 * x ? "\x96" : "\x97";  // - – —
+    } else if (h <= 0.55 * x && w <= 0.7 * x) {
+      if (bottom <= base - 0.35 * x && top <= base - 0.8 * x) {
+        name = "'";
+      } else if (bottom > base + 0.12 * x && top >= base - 0.5 * x) {
+        name = ",";
+      } else if (bottom >= base - 0.2 * x && bottom <= base + 0.12 * x && w <= 1.6 * h) {
+        name = ".";
+      }
+    }
+  }
+  // Two apostrophes side by side are a double quote.
+  for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
+    if (glyphs[i].answer.name != "'" || glyphs[i + 1].answer.name != "'") continue;
+    if (glyphs[i + 1].piece.box.Left - glyphs[i].piece.box.Right > 0.4 * x) continue;
+    glyphs[i].piece.Add(glyphs[i + 1].piece);
+    glyphs[i].answer.name = "\"";
+    glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
+  }
+
+  // A soft sign with a stroke close beside it is the letter ы, which comes
+  // apart into those two pieces; its case follows below.
+  if (classifier.Has("\xFB")) {
+    for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
+      const unsigned char c = Single(glyphs[i].answer.name), n = Single(glyphs[i + 1].answer.name);
+      const bool softSign = c == 0xFC || c == 0xDC;
+      const bool stroke = IsBar(n) || n == 0xB3 || n == 0xB2 || n == 0xBF || n == 0xAF;  // і І ї Ї
+      const kyt::Rect& a = glyphs[i].piece.box;
+      const kyt::Rect& b = glyphs[i + 1].piece.box;
+      if (!softSign || !stroke || b.Left - a.Right > 0.4 * x || b.Height() > 1.25 * a.Height()) continue;
+      glyphs[i].piece.Add(glyphs[i + 1].piece);
+      glyphs[i].answer.name = c == 0xFC ? "\xFB" : "\xDB";
+      glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
+    }
+  }
+
+  // Letter case of look-alikes from how high the glyph reaches above the baseline.
+  const double capLine = (x + std::max(m.capHeight, x)) / 2.0;
+  for (Reading& r : glyphs) {
+    const unsigned char c = Single(r.answer.name);
+    if (!IsLookAlike(c)) continue;
+    const double reach = base - r.piece.box.Top;
+    const unsigned char small = IsUpper(c) ? OtherCase(c) : c;
+    // The breve of й reaches about as high as a capital; Й's lies above that.
+    const double limit = small == 0xE9 ? m.capHeight + 0.6 * (m.capHeight - x) : capLine;
+    const unsigned char want = reach > limit ? OtherCase(small) : small;
+    r.answer.name = std::string(1, char(want));
+  }
+
+  // l, I, 1 and | by their neighbours within the word.
+  std::vector<bool> wordStarts;
+  int32_t right = INT32_MIN;
+  for (const Reading& r : glyphs) {
+    wordStarts.push_back(right == INT32_MIN || r.piece.box.Left - right >= space);
+    right = std::max(right, r.piece.box.Right);
+  }
+  size_t start = 0;
+  for (size_t i = 0; i <= glyphs.size(); ++i) {
+    if (i < glyphs.size() && (i == 0 || !wordStarts[i])) continue;
+    // The word is glyphs[start, i).
+    for (size_t k = start; k < i; ++k) {
+      Reading& r = glyphs[k];
+      const unsigned char c = Single(r.answer.name);
+      if (!IsBar(c) && !(c == 'O' || c == 'o')) continue;
+      const unsigned char prev = k > start ? Single(glyphs[k - 1].answer.name) : 0;
+      const unsigned char next = k + 1 < i ? Single(glyphs[k + 1].answer.name) : 0;
+      const bool digits = IsDigit(prev) || IsDigit(next);
+      if (c == 'O' || c == 'o') {
+        if (digits && !IsLetter(prev) && !IsLetter(next)) r.answer.name = "0";
+        continue;
+      }
+      const kyt::Rect& b = r.piece.box;
+      std::string want = r.answer.name;
+      if (b.Bottom > base + 0.2 * x && base - b.Top > m.capHeight) {
+        want = "|";
+      } else if (digits) {
+        want = "1";
+      } else if (IsLetter(prev) && !IsUpper(prev)) {
+        want = "l";
+      } else if (prev == 0 && IsLetter(next) && !IsUpper(next)) {
+        // A capital I or a small l begins the word: l reaches ascender height,
+        // where the type's ascenders stand clearly above its capitals.
+        if (m.ascender > 0 && m.ascender - m.capHeight >= 1.0) {
+          want = b.Height() * 2.0 < m.capHeight + m.ascender ? "I" : "l";
+        } else if (c == '1') {
+          want = "l";
+        }
+      } else if (IsUpper(prev) || IsUpper(next) || (prev == 0 && next == 0 && c != '1')) {
+        want = "I";
+      }
+      if (want == "|" || classifier.Has(want)) r.answer.name = want;
+    }
+    start = i;
+  }
+}
+
+}  // namespace kytdcr::reader

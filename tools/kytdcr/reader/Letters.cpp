@@ -1,0 +1,65 @@
+#include "Letters.h"
+
+#include <cstring>
+
+namespace kytdcr::reader {
+
+namespace {
+
+// Code page 1251 letters outside the two 32-letter Cyrillic blocks: capital, small.
+constexpr unsigned char kPairs[][2] = {
+    {0xA8, 0xB8}, {0xB2, 0xB3}, {0xAF, 0xBF}, {0xAA, 0xBA}, {0xA5, 0xB4}, {0xA1, 0xA2}, {0xA3, 0xBC},
+    {0xBD, 0xBE}, {0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8D, 0x9D}, {0x8E, 0x9E},
+    {0x8F, 0x9F},
+};
+
+bool In(const char* set, unsigned char c) { return c != 0 && std::strchr(set, char(c)) != nullptr; }
+
+}  // namespace
+
+bool IsLetter(unsigned char c) { return OtherCase(c) != c; }
+
+bool IsUpper(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return true;
+  if (c >= 0xC0 && c <= 0xDF) return true;
+  for (const auto& p : kPairs)
+    if (p[0] == c) return true;
+  return false;
+}
+
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+unsigned char OtherCase(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c >= 'a' && c <= 'z') return c - 32;
+  if (c >= 0xC0 && c <= 0xDF) return c + 32;
+  if (c >= 0xE0) return c - 32;
+  for (const auto& p : kPairs) {
+    if (p[0] == c) return p[1];
+    if (p[1] == c) return p[0];
+  }
+  return c;
+}
+
+bool IsXHeightLetter(unsigned char c) {
+  // a c e m n o r s u v w x z; а в г е ж з и к л м н о п с т х ч ш ъ ы ь э ю я
+  return In("acemnorsuvwxz", c) ||
+         In("\xE0\xE2\xE3\xE5\xE6\xE7\xE8\xEA\xEB\xEC\xED\xEE\xEF\xF1\xF2\xF5\xF7\xF8\xFA\xFB\xFC\xFD\xFE\xFF", c);
+}
+
+bool SitsOnBaseline(unsigned char c) {
+  if (IsDigit(c)) return true;
+  if (!IsLetter(c)) return false;
+  // g j p q y; д р у ф ц щ
+  return !In("gjpqy", c) && !In("\xE4\xF0\xF3\xF4\xF6\xF9", c) && c != 'Q' && c != 'J';
+}
+
+bool IsLookAlike(unsigned char c) {
+  const unsigned char small = IsUpper(c) ? OtherCase(c) : c;
+  // c o s v w x z; в г ж з и й к л м н о п с т х ц ч ш щ ъ ы ь э ю я
+  return In("cosvwxz", small) ||
+         In("\xE2\xE3\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF\xF1\xF2\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF",
+            small);
+}
+
+}  // namespace kytdcr::reader

@@ -1,0 +1,124 @@
+#pragma once
+// The stages of the page reader, one after the other; exposed for tests.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Reader.h"
+
+namespace kytdcr::reader {
+
+// ---- Ink: from colours to a two-level page --------------------------------
+
+using Histogram = std::array<uint64_t, 256>;
+
+// Luminance of every pixel as binarisation computes it, rounded down to 0..255.
+Histogram LuminanceHistogram(const kyt::Bitmap& picture);
+
+struct InkChoice {
+  int32_t bw = 196;     // ink when the (inverted, if so) luminance is below this
+  bool invert = false;  // the luminance is taken as 255 - luminance first
+};
+
+// The automatic threshold: Otsu's split of the histogram into paper and ink,
+// the larger class being the paper (dark paper means light text: inverted).
+// The threshold lies where the plug-in's 196 lies between black ink and white
+// paper, measured between this page's ink and paper levels, and is 196 itself
+// on a plain black-on-white page. Given values are kept.
+InkChoice ChooseInk(const Histogram& histogram, std::optional<int32_t> bw, std::optional<bool> invert);
+
+// A two-level page, row-major: ink(x, y) is 1 for ink.
+struct InkPage {
+  int32_t width = 0, height = 0;
+  std::vector<uint8_t> cells;
+  uint8_t At(int32_t x, int32_t y) const { return cells[size_t(y) * size_t(width) + size_t(x)]; }
+  uint8_t& At(int32_t x, int32_t y) { return cells[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+InkPage MakeInkPage(const kyt::Bitmap& picture, const InkChoice& choice);
+
+// The median length of horizontal ink runs: the stroke width of text.
+double StrokeWidth(const InkPage& page);
+
+// The noise size for a page: specks well below a full stop, whose size follows
+// the stroke width, and never more than a small share of the line height.
+int32_t AutoNoise(const InkPage& page);
+
+// ---- Layout: pieces, rules, lines ------------------------------------------
+
+// One 8-connected group of ink pixels (picture coordinates), or several joined.
+struct Piece {
+  kyt::Rect box;
+  std::vector<kyt::TPoint> pixels;
+  void Add(const Piece& other);
+};
+
+std::vector<Piece> FindPieces(const InkPage& page);
+
+// Clears from `page` the long thin straight strokes of ruled frames around
+// labels and of rules longer than several letters. Returns how many pixels
+// were cleared.
+size_t SetAsideRules(InkPage& page, const std::vector<Piece>& pieces);
+
+// The pieces of every text line, top to bottom, each line's pieces in any
+// order. Lines are runs of rows that hold ink; a run of only dots or accents
+// belongs to the line next to it, and a run holding two lines whose rows touch
+// is cut along its row profile (pieces that cross the cut are cut too).
+std::vector<std::vector<Piece>> FindLinePieces(const InkPage& page, std::vector<Piece> pieces);
+
+// Within one line: pieces that lie above one another (dots, accents, the parts
+// of ':' and '=') become one glyph; the result is ordered by left edge.
+std::vector<Piece> StackPieces(std::vector<Piece> pieces);
+
+// ---- Recognition ------------------------------------------------------------
+
+struct Answer {
+  std::string name;
+  float score = -1.0f;
+};
+
+class Classifier {
+ public:
+  explicit Classifier(kyt::TBackProp& network);
+  Answer Classify(const Piece& piece);
+  bool Has(const std::string& name) const;
+
+ private:
+  kyt::TBackProp& network_;
+};
+
+// The line's glyphs as recognised pieces, with touching glyphs cut where both
+// parts are recognised better than the whole, and neighbouring pieces joined
+// where the whole is recognised better than its parts.
+struct Reading {
+  Piece piece;
+  Answer answer;
+};
+std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier);
+
+// ---- Line context -------------------------------------------------------------
+
+struct LineMetrics {
+  double baseline = 0;  // the row below the letters' feet (exclusive bottom)
+  double xHeight = 0;   // height of small letters
+  double capHeight = 0; // height of capitals and digits
+  double ascender = 0;  // height of b, d, h, k where the line has them, else 0
+};
+
+// Measured on the glyphs of a line whose names the network gave; `page` holds
+// the page's values, used where a line alone does not tell.
+LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& classifier,
+                        const std::optional<LineMetrics>& page);
+
+// Letter case of look-alikes from height, punctuation from size and place,
+// l / I / 1 / | from the neighbours; a gap of `space` empty columns or more
+// separates two words.
+void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMetrics& metrics,
+                      const Classifier& classifier);
+
+// The space width for a page from the gaps between the glyphs of its lines.
+int32_t SpaceFromGaps(const std::vector<int32_t>& gaps);
+
+}  // namespace kytdcr::reader
