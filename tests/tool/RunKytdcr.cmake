@@ -101,7 +101,7 @@ elseif(CASE STREQUAL "train-text")
   expect_match("${err}" "best validation epoch" "early-stopping report")
   kytdcr(0 out err render --font LiberationSans-Regular --size 24 --word-gap 30 --letter-gap 3 --text "abc cab"
          -o "${WORK}/line.png")
-  kytdcr(0 out err recognize --kb "${WORK}/cab.dcr" "${WORK}/line.png")
+  kytdcr(0 out err recognize --plugin --kb "${WORK}/cab.dcr" "${WORK}/line.png")
   if(NOT out STREQUAL "abc cab \n")
     message(FATAL_ERROR "text-trained base read [${out}]")
   endif()
