@@ -314,6 +314,15 @@ void DispatchMouse(TWinControl& target, MouseEvent event, MouseButton button, ui
     Deliver(*child, event, button, shift, x - child->Left(), y - child->Top());
     return;
   }
+  // Windowed children shown in the same window get the message in their own coordinates.
+  const auto& children = target.Controls();
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    auto* win = dynamic_cast<TWinControl*>(*it);
+    if (win && win->Visible() && win->Enabled() && Contains(win->BoundsRect(), x, y)) {
+      DispatchMouse(*win, event, button, shift, x - win->Left(), y - win->Top());
+      return;
+    }
+  }
   Deliver(target, event, button, shift, x, y);
 }
 

@@ -222,7 +222,8 @@ void PaintTree(TControl& control, ICanvas& canvas);
 enum class MouseEvent { Down, Move, Up, DoubleClick };
 // A mouse message of the windowed control `target` at (x, y) of its client
 // area: goes to the capture control if it is in the tree, else to the child
-// without a window under the point, else to `target` itself.
+// without a window under the point, else down into the windowed child under
+// the point (shown in the same window), else to `target` itself.
 void DispatchMouse(TWinControl& target, MouseEvent event, MouseButton button, uint32_t shift, int32_t x, int32_t y);
 // An accelerator key offered to every enabled, showing control of the tree
 // until one consumes it.

@@ -19,6 +19,7 @@ import os
 import re
 import struct
 import sys
+import zlib
 
 # The colours of the standard 16-colour palette: a 16-colour picture may use these only.
 VGA16 = {
@@ -94,7 +95,9 @@ def bmp_bytes(width, height, rows, colours):
     for i in range(size):
         c = palette[i] if i < len(palette) else 0
         pal += bytes(((c) & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 0))  # blue, green, red
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(pixels), 3780, 3780, len(palette), 0)
+    # The whole palette is stored, so the colours-used field stays 0 (all of them):
+    # loaders that skip the file header find the pixels right after the palette.
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(pixels), 3780, 3780, 0, 0)
     offset = 14 + len(info) + len(pal)
     head = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
     return head + info + pal + pixels
@@ -130,6 +133,10 @@ def main():
             bmp = os.path.join(args.out, name + ".bmp")
             with open(bmp, "wb") as f:
                 f.write(bmp_bytes(width, height, rows, limits.get(name, len(used))))
+            # The checksum makes the script change with its pictures, so the resource compiler runs again.
+            with open(bmp, "rb") as f:
+                digest = zlib.crc32(f.read())
+            rc.append(f"// {name}: crc32 {digest:08x}")
             rc.append(f'{name} BITMAP "{bmp.replace(os.sep, "/")}"')
             values = []
             for row in rows:

@@ -79,7 +79,7 @@ fi
 # --- 3. The 64-bit plug-in and the test host under wine ----------------------------------
 if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" bash -c "
     cmake -S '$repo' -B '$b64' -G Ninja -DCMAKE_TOOLCHAIN_FILE='$repo/cmake/toolchain-mingw-x86_64.cmake' \
-          -DCMAKE_BUILD_TYPE=Release -DKYT_BUILD_WIN_TESTS=ON && ninja -C '$b64' -j$jobs kytDCR kyt_win_testhost"; then
+          -DCMAKE_BUILD_TYPE=Release -DKYT_BUILD_WIN_TESTS=ON && ninja -C '$b64' -j$jobs kytDCR kyt_win_testhost kyt_win_controls_test"; then
   grep -E 'warning:' "$logs/build-win64.log" | sort -u | head -20
   wine=$(wine_binary)
   export WINEPREFIX=$b64/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -114,6 +114,28 @@ if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" b
     echo "screenshot: $b64/testhost-out/dcr-host-screenshot.png"
   fi
   ls "$b64/testhost-out/"editor-*.png 2>/dev/null | sed 's/^/editor screenshot: /'
+
+  # The host-styled controls in a window of their own, hovered and pressed with
+  # real mouse input: on a true-colour screen, then on an 8-bit one.
+  mkdir -p "$b64/controls-out"
+  rm -f "$b64/controls-out/"*.png
+  for depth in 24 8; do
+    expect=high
+    [ "$depth" = 8 ] && expect=low
+    echo "== wine64: host-styled controls on a ${depth}-bit screen"
+    timeout 300 xvfb-run -a -s "-screen 0 1024x768x$depth" "$wine" "$b64/tests/win32/kyt_win_controls_test.exe" \
+      "$(winpath "$b64/controls-out")" --expect "$expect" 2>"$logs/wine-controls-$depth.log" |
+      tee "$logs/controls-$depth.log" | tr -d '\r'
+    status=${PIPESTATUS[0]}
+    WINEPREFIX=$b64/wineprefix "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+    if [ "$status" -eq 0 ] && grep -q "win32: [0-9]* passed, 0 failed" "$logs/controls-$depth.log"; then
+      record "wine64: controls in a window, ${depth}-bit screen ($expect-colour mode)" PASS
+    else
+      echo "test-windows: controls test exit status $status; wine's messages: $logs/wine-controls-$depth.log"
+      record "wine64: controls in a window, ${depth}-bit screen ($expect-colour mode)" FAIL
+    fi
+  done
+  echo "screenshots: $b64/controls-out/"
 else
   record "wine64: Win32 layer through the test host" "FAIL (not built)"
 fi

@@ -9,8 +9,17 @@ else()
   set(_kyt_def ${CMAKE_CURRENT_SOURCE_DIR}/host/kytDCR64.def)
 endif()
 
-add_library(kytDCR SHARED host/Exports.cpp ${_kyt_win32_src} ${_kyt_def})
-target_link_libraries(kytDCR PRIVATE kytcore user32 gdi32 kernel32 comctl32 comdlg32 shell32)
+enable_language(RC)
+
+# The controls' GDI canvas and the window that shows a tree of controls.
+add_library(kyt_canvas_win32 STATIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/canvas/Win32Canvas.cpp)
+target_link_libraries(kyt_canvas_win32 PUBLIC kyt_controls user32 gdi32)
+target_compile_definitions(kyt_canvas_win32 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+
+# The plug-in's bitmap resources (the help-box glyphs) come from resources/.
+add_library(kytDCR SHARED host/Exports.cpp ${_kyt_win32_src} ${_kyt_def} ${KYT_RESOURCES_RC})
+add_dependencies(kytDCR kyt_resource_files)
+target_link_libraries(kytDCR PRIVATE kytcore kyt_canvas_win32 user32 gdi32 kernel32 comctl32 comdlg32 shell32)
 target_compile_definitions(kytDCR PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 set_target_properties(kytDCR PROPERTIES OUTPUT_NAME kytDCR PREFIX "" SUFFIX ".nbp")
 target_link_options(kytDCR PRIVATE -static -static-libgcc -static-libstdc++
