@@ -360,6 +360,28 @@ TEST_F(ButtonTest, HoverTakesTheCaptureAndHandsItOn) {
   EXPECT_TRUE(a.MouseInControl());
 }
 
+TEST_F(ButtonTest, MouseReachesButtonsInsideWindowedChildren) {
+  TWinControl panel(&root);
+  panel.SetBounds(20, 30, 100, 50);
+  TNeoBookButton b(&panel);
+  b.SetBounds(10, 5, 24, 24);
+  int clicks = 0;
+  b.OnClick = [&] { ++clicks; };
+  host.cursor = Point{20 + 10 + 3, 30 + 5 + 3};
+  DispatchMouse(root, MouseEvent::Move, MouseButton::Left, 0, 33, 38);
+  EXPECT_TRUE(b.MouseInControl());
+  DispatchMouse(root, MouseEvent::Down, MouseButton::Left, kShiftLeft, 33, 38);
+  EXPECT_EQ(b.State(), TButtonState::bsDown);
+  DispatchMouse(root, MouseEvent::Up, MouseButton::Left, 0, 33, 38);
+  EXPECT_EQ(clicks, 1);
+  // A point of the panel beside the button reaches no button.
+  host.cursor = Point{20 + 80, 30 + 40};
+  DispatchMouse(root, MouseEvent::Move, MouseButton::Left, 0, 100, 70);
+  EXPECT_FALSE(b.MouseInControl());
+  DispatchMouse(root, MouseEvent::Down, MouseButton::Left, kShiftLeft, 100, 70);
+  EXPECT_FALSE(b.Dragging());
+}
+
 TEST_F(ButtonTest, NoHoverWhenDisabledCoveredOrDesigning) {
   TNeoBookButton b(&root);
   b.SetEnabled(false);
