@@ -3,7 +3,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-
 #include <vector>
 
 namespace kyt::win32 {
