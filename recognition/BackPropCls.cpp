@@ -77,8 +77,7 @@ float PatternScore(const TTrainingPairs& pattern, const TLayer& outputs, int32_t
   // A target shorter than the output layer (outside the contract) counts its
   // missing outputs as wrong. A network without outputs scores 100.
   if (limit < outputCount) wrong += outputCount - std::max<int32_t>(limit, 0);
-  if (outputCount <= 0) return 100.0f;
-  return float((1.0L - static_cast<long double>(wrong) / outputCount) * 100.0L);
+  return kernels::ScoreOf(wrong, outputCount);
 }
 
 // The score as its text shows it: hundredths, halves away from zero.
@@ -107,6 +106,13 @@ long double ParseScore(const std::string& text) {
 }
 
 }  // namespace
+
+float kernels::ScoreOf(int32_t wrong, int32_t outputs) {
+  if (outputs <= 0) return 100.0f;
+  return float((1.0L - static_cast<long double>(wrong) / outputs) * 100.0L);
+}
+
+long double kernels::ShownScore(float score) { return ShownValue(ShownHundredths(score)); }
 
 TBackProp::TBackProp(int32_t inputCount, int32_t hiddenCount, int32_t outputCount) {
   if (inputCount < 0 || hiddenCount < 0 || outputCount < 0 ||
@@ -229,6 +235,8 @@ float TBackProp::ActivationDerivative(float y) {
 }
 
 void TBackProp::Propagate() {
+  const kernels::Level level = kernels::CurrentLevel();
+  if (level != kernels::Level::Reference && kernels::Propagate(*this, prepared_, level)) return;
   ForwardLayer(InputLayer.data(), InputCount, HiddenWeights, HiddenLayer.data(), HiddenCount);
   ForwardLayer(HiddenLayer.data(), HiddenCount, OutputWeights, OutputLayer.data(), OutputCount);
 }
@@ -253,6 +261,7 @@ void TBackProp::RankPatterns(std::vector<std::string>& names, std::vector<std::s
 }
 
 void TBackProp::Recognize(std::string& name) {
+  if (kernels::CurrentLevel() != kernels::Level::Reference && kernels::Recognize(*this, prepared_, name)) return;
   // The head of RankPatterns' list without its texts: a pattern goes to the
   // head when the head's shown score (its two-decimal text read back) is
   // below the pattern's exact score.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/Bitmap.h"
+#include "recognition/ForwardKernels.h"
 
 namespace kyt {
 
@@ -80,6 +81,23 @@ class TBackProp {
   // Grid bitmap -> InputLayer[1..W*H], row-major, +1 for black (0) pixels, -1 otherwise.
   static void BitmapToInput(const Bitmap& grid, TLayer& layer);
 
+  // While one is alive, the caller promises to change neither the weights,
+  // the targets nor Tolerance; Propagate and Recognize then check their packed
+  // copies of them only once instead of on every call. Only InputLayer may
+  // be written (as recognition does for every glyph).
+  class FixedNetwork {
+   public:
+    explicit FixedNetwork(TBackProp& net) : net_(net) { ++net_.prepared_.fixedDepth; }
+    ~FixedNetwork() {
+      if (--net_.prepared_.fixedDepth == 0) net_.prepared_.Release();
+    }
+    FixedNetwork(const FixedNetwork&) = delete;
+    FixedNetwork& operator=(const FixedNetwork&) = delete;
+
+   private:
+    TBackProp& net_;
+  };
+
   // Makes RandomizeWeights reproducible (tools' --seed); by default it seeds from the clock.
   void SetRandomSeed(std::optional<uint64_t> seed);
 
@@ -120,6 +138,7 @@ class TBackProp {
   void LoadKnowledgeBase(const uint8_t* data, size_t size, const std::string& source);
 
   std::optional<uint64_t> seed_;
+  kernels::PreparedSlot prepared_;
   std::mt19937_64 random_;
 };
 

@@ -32,6 +32,8 @@ void TDCRFrame::RecognizeText(TBackProp& network) {
 
   ResultText.clear();
   std::string answer;
+  // Only the input layer changes from glyph to glyph.
+  TBackProp::FixedNetwork fixed(network);
   ForEachGlyphGrid(
       *this, network.InputCols, network.InputRows,
       [&](const TGlyphPlace& place, const TChar&, const Bitmap& grid) {

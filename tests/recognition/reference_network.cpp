@@ -10,7 +10,8 @@ float Activation(float x) {
   // Overflow of e^(-x) is detected the way the hardware reports it.
   std::feclearexcept(FE_OVERFLOW);
   const long double e = expl(-static_cast<long double>(x));
-  if (std::fetestexcept(FE_OVERFLOW)) return 0.0f;
+  // x = -inf gives an infinite e^(-x) without the flag: the same case.
+  if (std::fetestexcept(FE_OVERFLOW) || std::isinf(e)) return 0.0f;
   const long double sum = 1.0L + e;
   const long double quotient = 2.0L / sum;
   const long double result = quotient - 1.0L;

@@ -1,0 +1,486 @@
+// Choosing the kernels, laying the weights out for them, and the forward pass
+// and ranking built from them, with the extended-precision code for every
+// unit a kernel leaves unproved.
+#include "recognition/ForwardKernels.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstring>
+#include <new>
+
+#include "core/Error.h"
+#include "recognition/BackPropCls.h"
+
+namespace kyt::kernels {
+
+#if defined(KYT_KERNELS_AVX512)
+namespace avx512 {
+extern const KernelTable kTable;
+}
+#endif
+#if defined(KYT_KERNELS_AVX2)
+namespace avx2 {
+extern const KernelTable kTable;
+}
+#endif
+#if defined(KYT_KERNELS_SSE2)
+namespace sse2 {
+extern const KernelTable kTable;
+}
+#endif
+
+namespace {
+
+std::atomic<int> forced{-1};
+
+bool Offered(Level level) {
+  switch (level) {
+    case Level::Reference:
+      return true;
+    case Level::Sse2:
+#if defined(KYT_KERNELS_SSE2)
+      return __builtin_cpu_supports("sse2");
+#else
+      return false;
+#endif
+    case Level::Avx2:
+#if defined(KYT_KERNELS_AVX2)
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+      return false;
+#endif
+    case Level::Avx512:
+#if defined(KYT_KERNELS_AVX512)
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+             __builtin_cpu_supports("fma");
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+uint32_t BitsOf(float f) { return std::bit_cast<uint32_t>(f); }
+
+// One unit's running sum in extended precision, exactly as the reference loop.
+float ExtendedSum(const float* in, const float* w, int32_t n) {
+  float s = 0.0f;
+  for (int32_t i = 0; i <= n; ++i) s = float(s + static_cast<long double>(in[i]) * w[i]);
+  return s;
+}
+
+}  // namespace
+
+const char* LevelName(Level level) {
+  switch (level) {
+    case Level::Reference:
+      return "x87";
+    case Level::Sse2:
+      return "sse2";
+    case Level::Avx2:
+      return "avx2";
+    case Level::Avx512:
+      return "avx512";
+  }
+  return "?";
+}
+
+bool Available(Level level) {
+  static const bool offered[kLevelCount] = {Offered(Level::Reference), Offered(Level::Sse2), Offered(Level::Avx2),
+                                            Offered(Level::Avx512)};
+  const int i = int(level);
+  return i >= 0 && i < kLevelCount && offered[i];
+}
+
+Level BestLevel() {
+  for (int i = kLevelCount - 1; i > 0; --i)
+    if (Available(Level(i))) return Level(i);
+  return Level::Reference;
+}
+
+Level CurrentLevel() {
+  const int f = forced.load(std::memory_order_relaxed);
+  if (f >= 0) return Level(f);
+  static const Level best = BestLevel();
+  return best;
+}
+
+void ForceLevel(std::optional<Level> level) {
+  if (!level) {
+    forced.store(-1);
+    return;
+  }
+  if (!Available(*level)) throw Error(std::string("The kernels for ") + LevelName(*level) + " are not available here.");
+  forced.store(int(*level));
+}
+
+const KernelTable* Table(Level level) {
+  if (!Available(level)) return nullptr;
+  switch (level) {
+#if defined(KYT_KERNELS_SSE2)
+    case Level::Sse2:
+      return &sse2::kTable;
+#endif
+#if defined(KYT_KERNELS_AVX2)
+    case Level::Avx2:
+      return &avx2::kTable;
+#endif
+#if defined(KYT_KERNELS_AVX512)
+    case Level::Avx512:
+      return &avx512::kTable;
+#endif
+    default:
+      return nullptr;
+  }
+}
+
+template <typename T>
+void AlignedArray<T>::Assign(size_t n) {
+  std::free(data_);
+  data_ = nullptr;
+  size_ = 0;
+  const size_t bytes = (std::max<size_t>(n, 1) * sizeof(T) + 63) / 64 * 64;
+  data_ = static_cast<T*>(std::aligned_alloc(64, bytes));
+  if (!data_) throw std::bad_alloc();
+  std::memset(data_, 0, bytes);
+  size_ = n;
+}
+template class AlignedArray<float>;
+template class AlignedArray<double>;
+
+void Pack(const std::vector<std::vector<float>>& rows, int32_t n, int32_t units, PackedLayer& packed) {
+  packed.inputs = n + 1;
+  packed.units = units;
+  packed.stride = (size_t(std::max(units, 1)) + kUnitAlign - 1) / kUnitAlign * kUnitAlign;
+  packed.weights.Assign(packed.stride * size_t(n + 1));
+  packed.wide.Assign(packed.stride * size_t(n + 1));
+  float* w = packed.weights.data();
+  double* wide = packed.wide.data();
+  for (int32_t u = 0; u < units; ++u) {
+    const float* row = rows[size_t(u) + 1].data();
+    for (int32_t i = 0; i <= n; ++i) {
+      w[size_t(i) * packed.stride + size_t(u)] = row[i];
+      wide[size_t(i) * packed.stride + size_t(u)] = row[i];
+    }
+  }
+}
+
+// ---- the cache ----
+
+struct Prepared {
+  // Forward pass: the packed layers and the weights they were packed from.
+  bool forwardBuilt = false;
+  bool forwardTrusted = false;  // checked within the current FixedNetwork
+  int32_t I = -1, H = -1, O = -1;
+  PackedLayer hidden, output;
+  std::vector<float> hiddenCopy, outputCopy;
+  std::vector<uint32_t> signs;
+  AlignedFloats hiddenSums, outputSums, values;
+  std::vector<uint8_t> sumSuspect, valueSuspect;
+
+  // Ranking: thresholds of "wrong" for the targets +1 and -1 (NaN when that
+  // side never counts as wrong), each pattern's +1 targets as bits, and the
+  // targets they were taken from.
+  bool rankBuilt = false;
+  bool rankTrusted = false;
+  bool rankUsable = false;
+  int32_t rankO = -1;
+  uint32_t toleranceBits = 0;
+  float plusLow = 0, plusHigh = 0, minusLow = 0, minusHigh = 0;
+  size_t words = 0;
+  std::vector<uint64_t> plusBits;  // words per pattern
+  std::vector<float> targetCopy;   // O per pattern
+  std::vector<int32_t> beats;      // a pattern with e wrong outputs takes the lead from one with e' when e < beats[e']
+  std::vector<uint64_t> plusWrong, minusWrong;
+};
+
+PreparedSlot::PreparedSlot() = default;
+PreparedSlot::PreparedSlot(const PreparedSlot&) {}
+PreparedSlot::PreparedSlot(PreparedSlot&& other) noexcept : p_(std::move(other.p_)) {}
+PreparedSlot& PreparedSlot::operator=(const PreparedSlot& other) {
+  if (this != &other) p_.reset();
+  return *this;
+}
+PreparedSlot& PreparedSlot::operator=(PreparedSlot&& other) noexcept {
+  if (this != &other) p_ = std::move(other.p_);
+  return *this;
+}
+PreparedSlot::~PreparedSlot() = default;
+
+Prepared& PreparedSlot::Get() {
+  if (!p_) p_ = std::make_unique<Prepared>();
+  return *p_;
+}
+
+void PreparedSlot::Release() {
+  if (p_) {
+    p_->forwardTrusted = false;
+    p_->rankTrusted = false;
+  }
+}
+
+FallbackCounts& Fallbacks() {
+  static thread_local FallbackCounts counts;
+  return counts;
+}
+
+namespace {
+
+bool RowsFit(const TLayerWeights& rows, int32_t units, int32_t n) {
+  if (rows.size() < size_t(units) + 1) return false;
+  for (int32_t u = 1; u <= units; ++u)
+    if (rows[size_t(u)].size() < size_t(n) + 1) return false;
+  return true;
+}
+
+bool SameRows(const TLayerWeights& rows, int32_t units, int32_t n, const std::vector<float>& copy) {
+  const size_t width = size_t(n) + 1;
+  for (int32_t u = 1; u <= units; ++u)
+    if (std::memcmp(rows[size_t(u)].data(), copy.data() + size_t(u - 1) * width, width * sizeof(float)) != 0)
+      return false;
+  return true;
+}
+
+void CopyRows(const TLayerWeights& rows, int32_t units, int32_t n, std::vector<float>& copy) {
+  const size_t width = size_t(n) + 1;
+  copy.resize(size_t(units) * width);
+  for (int32_t u = 1; u <= units; ++u)
+    std::memcpy(copy.data() + size_t(u - 1) * width, rows[size_t(u)].data(), width * sizeof(float));
+}
+
+// Makes p's packed layers those of `net`; false when net is not in a shape
+// the kernels handle.
+bool PrepareForward(const TBackProp& net, Prepared& p) {
+  const int32_t I = net.InputCount, H = net.HiddenCount, O = net.OutputCount;
+  if (I < 0 || H < 0 || O < 0) return false;
+  if (net.InputLayer.size() < size_t(I) + 1 || net.HiddenLayer.size() < size_t(H) + 1 ||
+      net.OutputLayer.size() < size_t(O) + 1)
+    return false;
+  if (!RowsFit(net.HiddenWeights, H, I) || !RowsFit(net.OutputWeights, O, H)) return false;
+  if (p.forwardBuilt && p.I == I && p.H == H && p.O == O && SameRows(net.HiddenWeights, H, I, p.hiddenCopy) &&
+      SameRows(net.OutputWeights, O, H, p.outputCopy))
+    return true;
+  p.forwardBuilt = false;
+  Pack(net.HiddenWeights, I, H, p.hidden);
+  Pack(net.OutputWeights, H, O, p.output);
+  CopyRows(net.HiddenWeights, H, I, p.hiddenCopy);
+  CopyRows(net.OutputWeights, O, H, p.outputCopy);
+  p.signs.assign(size_t(I) + 1, 0);
+  p.hiddenSums.Assign(p.hidden.stride);
+  p.outputSums.Assign(p.output.stride);
+  p.values.Assign(std::max(p.hidden.stride, p.output.stride));
+  p.sumSuspect.assign(std::max(p.hidden.stride, p.output.stride), 0);
+  p.valueSuspect.assign(std::max(p.hidden.stride, p.output.stride), 0);
+  p.I = I;
+  p.H = H;
+  p.O = O;
+  p.forwardBuilt = true;
+  return true;
+}
+
+// One layer: out[1..units] := Activation of the sums, from the packed layer,
+// with every unit the kernels leave unproved redone in extended precision.
+void Layer(const KernelTable& k, Prepared& p, const PackedLayer& layer, const TLayerWeights& rows, const float* in,
+           bool signsOnly, float* sums, float* out) {
+  const int32_t units = layer.units, n = layer.inputs - 1;
+  if (units == 0) return;
+  FallbackCounts& counts = Fallbacks();
+  counts.units += uint64_t(units);
+  uint8_t* sumSuspect = p.sumSuspect.data();
+  uint8_t* valueSuspect = p.valueSuspect.data();
+  if (signsOnly) {
+    k.signSums(layer, p.signs.data(), sums);
+  } else {
+    k.generalSums(layer, in, sums, sumSuspect);
+    for (int32_t u = 0; u < units; ++u) {
+      if (sumSuspect[u]) {
+        sums[u] = ExtendedSum(in, rows[size_t(u) + 1].data(), n);
+        ++counts.sums;
+      }
+    }
+  }
+  float* values = p.values.data();
+  k.activate(sums, values, units, valueSuspect);
+  for (int32_t u = 0; u < units; ++u) {
+    if (valueSuspect[u]) {
+      values[u] = TBackProp::Activation(sums[u]);
+      ++counts.activations;
+    }
+  }
+  std::memcpy(out + 1, values, size_t(units) * sizeof(float));
+}
+
+// ---- ranking ----
+
+// Floats (NaN aside) in their order as integers: -inf < ... < -0 < +0 < ... < +inf.
+float FloatOf(int64_t key) {
+  const uint32_t b = key < 0 ? uint32_t(-(key + 1)) | 0x80000000u : uint32_t(key);
+  return std::bit_cast<float>(b);
+}
+constexpr int64_t kLowestKey = -int64_t(0x7F800000) - 1;  // -inf
+constexpr int64_t kHighestKey = 0x7F800000;               // +inf
+
+// For the target t: the largest output counted wrong on the low side (the
+// distance t - out >= tolerance, true for a prefix of the outputs in
+// order) and the smallest counted wrong on the high side (t - out <=
+// -tolerance, a suffix); NaN where that side is empty. Found by bisection
+// with the ranking's own comparison in extended precision.
+void Thresholds(float target, float tolerance, float& low, float& high) {
+  const long double t = target, tol = tolerance;
+  auto lowWrong = [&](int64_t key) { return t - static_cast<long double>(FloatOf(key)) >= tol; };
+  auto highWrong = [&](int64_t key) { return t - static_cast<long double>(FloatOf(key)) <= -tol; };
+  const float nan = std::bit_cast<float>(0x7FC00000u);
+  if (!lowWrong(kLowestKey)) {
+    low = nan;
+  } else {
+    int64_t a = kLowestKey, b = kHighestKey + 1;  // lowWrong(a), not lowWrong(b)
+    while (b - a > 1) {
+      const int64_t m = a + (b - a) / 2;
+      (lowWrong(m) ? a : b) = m;
+    }
+    low = FloatOf(a);
+  }
+  if (!highWrong(kHighestKey)) {
+    high = nan;
+  } else {
+    int64_t a = kLowestKey - 1, b = kHighestKey;  // not highWrong(a), highWrong(b)
+    while (b - a > 1) {
+      const int64_t m = a + (b - a) / 2;
+      (highWrong(m) ? b : a) = m;
+    }
+    high = FloatOf(b);
+  }
+}
+
+bool SameTargets(const TBackProp& net, const Prepared& p) {
+  const int32_t O = net.OutputCount;
+  if (p.rankO != O || p.toleranceBits != BitsOf(net.Tolerance)) return false;
+  if (p.targetCopy.size() != net.TrainingSet.size() * size_t(O)) return false;
+  for (size_t i = 0; i < net.TrainingSet.size(); ++i) {
+    const TLayer& target = net.TrainingSet[i].Target;
+    if (target.size() < size_t(O) + 1) return false;
+    if (std::memcmp(target.data() + 1, p.targetCopy.data() + i * size_t(O), size_t(O) * sizeof(float)) != 0)
+      return false;
+  }
+  return true;
+}
+
+void PrepareRanking(const TBackProp& net, Prepared& p) {
+  if (p.rankBuilt && SameTargets(net, p)) return;
+  p.rankBuilt = false;
+  p.rankUsable = false;
+  const int32_t O = net.OutputCount;
+  const size_t patterns = net.TrainingSet.size();
+  p.rankO = O;
+  p.toleranceBits = BitsOf(net.Tolerance);
+  p.targetCopy.clear();
+  p.rankBuilt = true;
+  if (O <= 0 || net.OutputLayer.size() < size_t(O) + 1) return;
+  p.words = (size_t(O) + 63) / 64;
+  p.plusBits.assign(patterns * p.words, 0);
+  p.targetCopy.resize(patterns * size_t(O));
+  bool usable = true;
+  for (size_t i = 0; i < patterns; ++i) {
+    const TLayer& target = net.TrainingSet[i].Target;
+    if (target.size() < size_t(O) + 1) {
+      // Short targets are handled by the plain ranking; nothing to copy.
+      p.targetCopy.clear();
+      p.rankBuilt = false;
+      return;
+    }
+    std::memcpy(p.targetCopy.data() + i * size_t(O), target.data() + 1, size_t(O) * sizeof(float));
+    for (int32_t o = 0; o < O; ++o) {
+      const uint32_t b = BitsOf(target[size_t(o) + 1]);
+      if (b == 0x3F800000u) {
+        p.plusBits[i * p.words + size_t(o) / 64] |= uint64_t(1) << (o % 64);
+      } else if (b != 0xBF800000u) {
+        usable = false;
+      }
+    }
+  }
+  if (!usable) return;
+  Thresholds(1.0f, net.Tolerance, p.plusLow, p.plusHigh);
+  Thresholds(-1.0f, net.Tolerance, p.minusLow, p.minusHigh);
+  // The lead changes when the leader's shown score is below the new exact
+  // score; both fall as the count of wrong outputs grows.
+  p.beats.assign(size_t(O) + 1, 0);
+  for (int32_t lead = 0; lead <= O; ++lead) {
+    const long double shown = ShownScore(ScoreOf(lead, O));
+    int32_t e = 0;
+    while (e <= O && shown < ScoreOf(e, O)) ++e;
+    p.beats[size_t(lead)] = e;
+  }
+  p.plusWrong.assign(p.words, 0);
+  p.minusWrong.assign(p.words, 0);
+  p.rankUsable = true;
+}
+
+}  // namespace
+
+bool Propagate(TBackProp& net, PreparedSlot& slot, Level level) {
+  const KernelTable* k = Table(level);
+  if (!k) return false;
+  Prepared& p = slot.Get();
+  if (!(slot.fixedDepth > 0 && p.forwardTrusted)) {
+    if (!PrepareForward(net, p)) return false;
+    p.forwardTrusted = slot.fixedDepth > 0;
+  }
+  const float* in = net.InputLayer.data();
+  bool signsOnly = true;
+  for (int32_t i = 0; i <= p.I; ++i) {
+    const uint32_t b = BitsOf(in[i]);
+    if ((b & 0x7FFFFFFFu) != 0x3F800000u) {
+      signsOnly = false;
+      break;
+    }
+    p.signs[size_t(i)] = b & 0x80000000u;
+  }
+  Layer(*k, p, p.hidden, net.HiddenWeights, in, signsOnly, p.hiddenSums.data(), net.HiddenLayer.data());
+  Layer(*k, p, p.output, net.OutputWeights, net.HiddenLayer.data(), false, p.outputSums.data(),
+        net.OutputLayer.data());
+  return true;
+}
+
+bool Recognize(const TBackProp& net, PreparedSlot& slot, std::string& name) {
+  Prepared& p = slot.Get();
+  if (!(slot.fixedDepth > 0 && p.rankTrusted)) {
+    PrepareRanking(net, p);
+    p.rankTrusted = slot.fixedDepth > 0 && p.rankBuilt;
+  }
+  if (!p.rankBuilt || !p.rankUsable) return false;
+  const size_t patterns = net.TrainingSet.size();
+  if (patterns == 0) {
+    name.clear();
+    return true;
+  }
+  // Which outputs would be wrong against a target of +1, and against -1.
+  const int32_t O = p.rankO;
+  const float* out = net.OutputLayer.data() + 1;
+  uint64_t* plus = p.plusWrong.data();
+  uint64_t* minus = p.minusWrong.data();
+  std::fill(plus, plus + p.words, 0);
+  std::fill(minus, minus + p.words, 0);
+  for (int32_t o = 0; o < O; ++o) {
+    const float v = out[o];
+    const uint64_t bit = uint64_t(1) << (o % 64);
+    if (v <= p.plusLow || v >= p.plusHigh) plus[o / 64] |= bit;
+    if (v <= p.minusLow || v >= p.minusHigh) minus[o / 64] |= bit;
+  }
+  size_t best = 0;
+  int32_t bestWrong = 0;
+  for (size_t i = 0; i < patterns; ++i) {
+    const uint64_t* bits = p.plusBits.data() + i * p.words;
+    int32_t wrong = 0;
+    for (size_t w = 0; w < p.words; ++w) wrong += std::popcount((bits[w] & plus[w]) | (~bits[w] & minus[w]));
+    if (i == 0 || wrong < p.beats[size_t(bestWrong)]) {
+      best = i;
+      bestWrong = wrong;
+    }
+  }
+  name = net.TrainingSet[best].Name;
+  return true;
+}
+
+}  // namespace kyt::kernels

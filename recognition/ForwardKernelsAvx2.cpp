@@ -1,0 +1,7 @@
+// The forward-pass kernels for AVX2 with FMA: 8 Singles or 4 doubles per
+// register, 16 registers.
+#define KYT_LEVEL_NS avx2
+#define KYT_VBYTES 32
+#define KYT_SIGN_BLOCK 8
+#define KYT_GENERAL_BLOCK 4
+#include "recognition/ForwardKernelsImpl.h"

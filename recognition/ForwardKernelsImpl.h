@@ -1,0 +1,256 @@
+// The kernels of one instruction-set level. Included once by each of
+// ForwardKernelsAvx512.cpp, ForwardKernelsAvx2.cpp and ForwardKernelsSse2.cpp,
+// which define
+//   KYT_LEVEL_NS       the namespace of the level,
+//   KYT_VBYTES         the vector width in bytes (64, 32 or 16),
+//   KYT_SIGN_BLOCK     float vectors summed side by side by the sign kernel,
+//   KYT_GENERAL_BLOCK  double vectors summed side by side by the general kernel,
+// and compile it with the matching instruction-set options.
+//
+// Why the results are the extended-precision ones, bit for bit
+// ------------------------------------------------------------
+// The convention: every step forms s + x * w in extended precision (64-bit
+// significand) and rounds it to Single; Activation(x) is 2 / (1 + e^-x) - 1 in
+// extended precision, rounded to Single.
+//
+// 1. Sign sums (inputs exactly +1 or -1). x * w is +-w exactly, so a step is
+//    the extended sum of two Singles rounded to Single. Rounding an exact
+//    result first to p' bits and then to p bits equals rounding it once to p
+//    bits whenever p' >= 2p + 2 and the result is a sum of two p-bit numbers
+//    (Figueroa, "When is double rounding innocuous?", 1995); here p = 24 and
+//    p' = 64. Overflow behaves as rounding to the value 2^128 with an unbounded
+//    exponent, covered by the same argument, and sums small enough to be
+//    subnormal are exact in both. So one Single addition of +-w is the step.
+//
+// 2. General sums. x * w is exact in double (24 + 24 <= 53 significant bits,
+//    exponents far inside double's range), so one double multiply-add, or a
+//    multiply and an add, gives d = round53(v) for the exact v = s + x * w;
+//    the extended step gives e = round64(v); the convention keeps
+//    round24(e). Every midpoint m between two neighbouring Singles has 25
+//    significant bits and is a double and an extended number. Rounding is
+//    monotonic, so if v < m then d <= m and e <= m, if v > m then d >= m and
+//    e >= m. Hence when d is no midpoint, d lies on the same side of every
+//    midpoint as v, and round24(d) = round24(v). And e is then no midpoint
+//    either: e = m with v != m needs |v - m| < ulp64(m) / 2 < ulp53(m) / 2,
+//    which makes d = m. So round24(e) = round24(v) = round24(d). The kernel
+//    marks a unit when some step's d is a midpoint (the low 29 of the 52
+//    fraction bits are exactly 1 followed by zeros), when d is non-zero below
+//    2^-126 (there the Single grid is coarser than the test assumes) and when
+//    the final sum is not finite (infinities and NaNs carry their own rules);
+//    such units are recomputed in extended precision. Steps whose input is
+//    exactly +1 or -1 need no test: they add two Singles, and the argument of
+//    1 holds for double as well (53 >= 2 x 24 + 2), so round24(d) = round24(v).
+//    (Saturated hidden units make such steps common in the output layer.)
+//
+// 3. Activation. The double evaluation y below differs from the exact value
+//    A(x) = 2 / (1 + e^-x) - 1 by at most 2^-48 (the exponential's relative
+//    error is below 2^-49, the derivative of A with respect to the
+//    exponential's value E is 2E/(1+E)^2 <= 1/2 times E's relative error, and
+//    the three double operations add at most 2^-51). The extended evaluation
+//    r differs from A(x) by less than 2^-58. So r lies in [y - 2^-44, y + 2^-44]
+//    with room to spare, and if both ends of that interval round to the same
+//    Single, so does r: that Single is the result. Otherwise, and for |x| >
+//    11000 or NaN (where the extended exponential may overflow), the unit is
+//    marked. For 80 < |x| <= 11000 the argument is clamped to +-80: there both
+//    r and the clamped y are within 2^-100 of +-1 and round to +-1.
+#include <immintrin.h>
+
+#include <cfloat>
+#include <cstdint>
+
+#include "recognition/ForwardKernels.h"
+
+namespace kyt::kernels::KYT_LEVEL_NS {
+namespace {
+
+typedef float vf __attribute__((vector_size(KYT_VBYTES)));
+typedef double vd __attribute__((vector_size(KYT_VBYTES)));
+typedef int32_t vi __attribute__((vector_size(KYT_VBYTES)));
+typedef int64_t vl __attribute__((vector_size(KYT_VBYTES)));
+
+constexpr int kF = KYT_VBYTES / 4;  // floats per vector
+constexpr int kD = KYT_VBYTES / 8;  // doubles per vector
+
+// Loads kD floats as doubles (exact); rounds doubles to Single and back;
+// stores kD doubles rounded to Single. Loads and stores are aligned to kD
+// floats. Rounding is to nearest, ties to even, as the engine keeps MXCSR.
+#if KYT_VBYTES == 64
+// GCC 12's conversion intrinsics fill a masked form's unused source with an
+// "undefined" vector, which its own warnings then report as uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+inline vd Widen(const float* p) { return (vd)_mm512_cvtps_pd(_mm256_load_ps(p)); }
+inline vd ToSingle(vd v) { return (vd)_mm512_cvtps_pd(_mm512_cvtpd_ps((__m512d)v)); }
+inline void Narrow(float* p, vd v) { _mm256_store_ps(p, _mm512_cvtpd_ps((__m512d)v)); }
+#pragma GCC diagnostic pop
+inline vd SplatD(double x) { return (vd)_mm512_set1_pd(x); }
+inline vl SplatL(int64_t x) { return (vl)_mm512_set1_epi64(x); }
+inline vi SplatI(int32_t x) { return (vi)_mm512_set1_epi32(x); }
+#elif KYT_VBYTES == 32
+inline vd Widen(const float* p) { return (vd)_mm256_cvtps_pd(_mm_load_ps(p)); }
+inline vd ToSingle(vd v) { return (vd)_mm256_cvtps_pd(_mm256_cvtpd_ps((__m256d)v)); }
+inline void Narrow(float* p, vd v) { _mm_store_ps(p, _mm256_cvtpd_ps((__m256d)v)); }
+inline vd SplatD(double x) { return (vd)_mm256_set1_pd(x); }
+inline vl SplatL(int64_t x) { return (vl)_mm256_set1_epi64x(x); }
+inline vi SplatI(int32_t x) { return (vi)_mm256_set1_epi32(x); }
+#else
+inline vd Widen(const float* p) {
+  return (vd)_mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+}
+inline vd ToSingle(vd v) { return (vd)_mm_cvtps_pd(_mm_cvtpd_ps((__m128d)v)); }
+inline void Narrow(float* p, vd v) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps((__m128d)v)));
+}
+inline vd SplatD(double x) { return (vd)_mm_set1_pd(x); }
+inline vl SplatL(int64_t x) { return (vl)_mm_set1_epi64x(x); }
+inline vi SplatI(int32_t x) { return (vi)_mm_set1_epi32(x); }
+#endif
+
+inline vd Abs(vd v) { return (vd)((vl)v & SplatL(0x7FFFFFFFFFFFFFFFLL)); }
+
+inline void MarkLanes(vl bad, uint8_t* suspect) {
+  for (int j = 0; j < kD; ++j) suspect[j] = bad[j] != 0;
+}
+
+// ---- sign sums ----
+
+template <int NB>
+void SignBlock(const float* w, size_t stride, const uint32_t* signs, int32_t n, float* sums) {
+  vf acc[NB];
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) acc[k] = vf{};  // +0, as the convention's sum starts
+  for (int32_t i = 0; i < n; ++i) {
+    const vi sign = SplatI(int32_t(signs[i]));
+    const float* row = w + size_t(i) * stride;
+#pragma GCC unroll 16
+    for (int k = 0; k < NB; ++k) acc[k] += (vf)(*reinterpret_cast<const vi*>(row + k * kF) ^ sign);
+  }
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) *reinterpret_cast<vf*>(sums + k * kF) = acc[k];
+}
+
+template <int NB>
+void SignTail(int rest, const float* w, size_t stride, const uint32_t* signs, int32_t n, float* sums) {
+  if (rest == NB) {
+    SignBlock<NB>(w, stride, signs, n, sums);
+  } else if constexpr (NB > 1) {
+    SignTail<NB - 1>(rest, w, stride, signs, n, sums);
+  }
+}
+
+void SignSums(const PackedLayer& layer, const uint32_t* signs, float* sums) {
+  const int vectors = int(layer.stride / kF);
+  const float* w = layer.weights.data();
+  int v = 0;
+  for (; v + KYT_SIGN_BLOCK <= vectors; v += KYT_SIGN_BLOCK)
+    SignBlock<KYT_SIGN_BLOCK>(w + v * kF, layer.stride, signs, layer.inputs, sums + v * kF);
+  if (v < vectors) SignTail<KYT_SIGN_BLOCK>(vectors - v, w + v * kF, layer.stride, signs, layer.inputs, sums + v * kF);
+}
+
+// ---- general sums ----
+
+template <int NB>
+void GeneralBlock(const double* w, size_t stride, const float* in, int32_t n, float* sums, uint8_t* suspect) {
+  const vl lowBits = SplatL(0x1FFFFFFF), half = SplatL(0x10000000);
+  const vd tiny = SplatD(0x1p-126), zero = SplatD(0.0);
+  vd s[NB];
+  vl bad[NB];
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) {
+    s[k] = zero;
+    bad[k] = SplatL(0);
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    const vd x = SplatD(double(in[i]));
+    // Steps with an input of +-1 add two Singles: always exact (see 2).
+    const vl check = SplatL(in[i] == 1.0f || in[i] == -1.0f ? 0 : -1);
+    const double* row = w + size_t(i) * stride;
+#pragma GCC unroll 16
+    for (int k = 0; k < NB; ++k) {
+      const vd d = x * *reinterpret_cast<const vd*>(row + k * kD) + s[k];
+      bad[k] |= ((((vl)d & lowBits) == half) | ((Abs(d) < tiny) & (d != zero))) & check;
+      s[k] = ToSingle(d);
+    }
+  }
+  const vd largest = SplatD(FLT_MAX);
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) {
+    bad[k] |= ~(Abs(s[k]) <= largest);
+    Narrow(sums + k * kD, s[k]);
+    MarkLanes(bad[k], suspect + k * kD);
+  }
+}
+
+template <int NB>
+void GeneralTail(int rest, const double* w, size_t stride, const float* in, int32_t n, float* sums, uint8_t* suspect) {
+  if (rest == NB) {
+    GeneralBlock<NB>(w, stride, in, n, sums, suspect);
+  } else if constexpr (NB > 1) {
+    GeneralTail<NB - 1>(rest, w, stride, in, n, sums, suspect);
+  }
+}
+
+void GeneralSums(const PackedLayer& layer, const float* in, float* sums, uint8_t* suspect) {
+  const int vectors = int(layer.stride / kD);
+  const double* w = layer.wide.data();
+  int v = 0;
+  for (; v + KYT_GENERAL_BLOCK <= vectors; v += KYT_GENERAL_BLOCK)
+    GeneralBlock<KYT_GENERAL_BLOCK>(w + v * kD, layer.stride, in, layer.inputs, sums + v * kD, suspect + v * kD);
+  if (v < vectors)
+    GeneralTail<KYT_GENERAL_BLOCK>(vectors - v, w + v * kD, layer.stride, in, layer.inputs, sums + v * kD,
+                                   suspect + v * kD);
+}
+
+// ---- activation ----
+
+// e^t for |t| <= 80 with a relative error below 2^-49: t = k ln2 + r with
+// |r| <= ln2 / 2 (ln2 in two parts, k ln2hi exact for |k| < 2^11), e^r by its
+// Taylor polynomial to degree 12 (remainder below 2^-51 relative), then 2^k
+// put into the exponent.
+inline vd Exp(vd t) {
+  const vd magic = SplatD(0x1.8p52);
+  const vd km = t * SplatD(0x1.71547652b82fep0) + magic;  // k = round(t / ln2) in the low bits
+  const vd k = km - magic;
+  const vl ki = (vl)km - (vl)magic;
+  vd r = t - k * SplatD(6.93147180369123816490e-01);  // ln2hi, 0x3FE62E42FEE00000
+  r = r - k * SplatD(1.90821492927058770002e-10);     // ln2lo
+  vd p = SplatD(1.0 / 479001600.0);                   // 1/12!
+  p = p * r + SplatD(1.0 / 39916800.0);
+  p = p * r + SplatD(1.0 / 3628800.0);
+  p = p * r + SplatD(1.0 / 362880.0);
+  p = p * r + SplatD(1.0 / 40320.0);
+  p = p * r + SplatD(1.0 / 5040.0);
+  p = p * r + SplatD(1.0 / 720.0);
+  p = p * r + SplatD(1.0 / 120.0);
+  p = p * r + SplatD(1.0 / 24.0);
+  p = p * r + SplatD(1.0 / 6.0);
+  p = p * r + SplatD(0.5);
+  p = p * r + SplatD(1.0);
+  p = p * r + SplatD(1.0);
+  const vd scale = (vd)((ki + SplatL(1023)) << 52);
+  return p * scale;
+}
+
+void Activate(const float* sums, float* out, int32_t count, uint8_t* suspect) {
+  const vd one = SplatD(1.0), two = SplatD(2.0), eps = SplatD(0x1p-44);
+  const vd limit = SplatD(11000.0), clampHi = SplatD(80.0), clampLo = SplatD(-80.0);
+  for (int32_t u = 0; u < count; u += kD) {
+    const vd x = Widen(sums + u);
+    vl bad = ~(Abs(x) <= limit);  // also NaN
+    vd t = -x;
+    t = t > clampHi ? clampHi : t;
+    t = t < clampLo ? clampLo : t;
+    const vd y = two / (one + Exp(t)) - one;
+    bad |= (vl)ToSingle(y - eps) != (vl)ToSingle(y + eps);
+    Narrow(out + u, y);
+    MarkLanes(bad, suspect + u);
+  }
+}
+
+}  // namespace
+
+extern const KernelTable kTable;
+const KernelTable kTable = {SignSums, GeneralSums, Activate};
+
+}  // namespace kyt::kernels::KYT_LEVEL_NS
