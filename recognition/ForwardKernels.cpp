@@ -138,14 +138,17 @@ const KernelTable* Table(Level level) {
 
 template <typename T>
 void AlignedArray<T>::Assign(size_t n) {
-  std::free(data_);
+  Free(data_);
   data_ = nullptr;
   size_ = 0;
   const size_t bytes = (std::max<size_t>(n, 1) * sizeof(T) + 63) / 64 * 64;
-  data_ = static_cast<T*>(std::aligned_alloc(64, bytes));
-  if (!data_) throw std::bad_alloc();
+  data_ = static_cast<T*>(::operator new(bytes, std::align_val_t(64)));
   std::memset(data_, 0, bytes);
   size_ = n;
+}
+template <typename T>
+void AlignedArray<T>::Free(T* p) {
+  if (p) ::operator delete(p, std::align_val_t(64));
 }
 template class AlignedArray<float>;
 template class AlignedArray<double>;

@@ -49,7 +49,7 @@ class AlignedArray {
   AlignedArray() = default;
   AlignedArray(const AlignedArray&) = delete;
   AlignedArray& operator=(const AlignedArray&) = delete;
-  ~AlignedArray() { std::free(data_); }
+  ~AlignedArray() { Free(data_); }
   // n elements, all 0.
   void Assign(size_t n);
   T* data() { return data_; }
@@ -57,6 +57,7 @@ class AlignedArray {
   size_t size() const { return size_; }
 
  private:
+  static void Free(T* p);
   T* data_ = nullptr;
   size_t size_ = 0;
 };
