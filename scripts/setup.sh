@@ -7,7 +7,8 @@ set -euo pipefail
 native=(build-essential cmake ninja-build pkg-config python3
         libgtest-dev libbenchmark-dev
         libjpeg-dev libpng-dev zlib1g-dev libtiff-dev libfreetype-dev
-        fonts-dejavu-core fonts-liberation)
+        fonts-dejavu-core fonts-liberation
+        clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
          wine64 xvfb xauth qemu-user-static g++-i686-linux-gnu dpkg-dev)
 compare=(tesseract-ocr tesseract-ocr-eng tesseract-ocr-rus ocrad gocr bc fonts-freefont-ttf)

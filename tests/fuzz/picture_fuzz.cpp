@@ -1,0 +1,61 @@
+// Picture decoding by extension, as the picture-loading action does it. The
+// extension comes from the build (one harness per decoder). A decode either
+// yields a picture within the memory budget for its input, made of 24-bit
+// colours, or raises kyt::Error with a text; anything else (another
+// exception, a sanitizer report, memory beyond the fuzzer's limits) is a fault.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "FuzzInput.h"
+#include "core/Error.h"
+#include "window/PictureLoader.h"
+#include "window/decoders/DecodeBudget.h"
+
+#ifndef KYT_FUZZ_EXTENSION
+#error "KYT_FUZZ_EXTENSION names the picture format of the harness"
+#endif
+
+namespace {
+
+// A Photo-CD image pac keeps its picture at 0x30000 and needs 589824 bytes
+// there: the input is spread over a buffer of that size so that the decoder
+// reaches its image data. The first byte chooses how much of the buffer is
+// kept (mostly all of it), the input then covers the header from 0x800 on
+// and, repeated, the image data.
+std::vector<uint8_t> PhotoCdBuffer(const uint8_t* data, size_t size) {
+  constexpr size_t kFull = 0x30000 + 768 * 512 * 3 / 2;
+  std::vector<uint8_t> buffer(kFull, 0);
+  if (size == 0) return buffer;
+  const uint8_t cut = data[0];
+  ++data, --size;
+  std::memcpy(buffer.data() + 0x800, "PCD_IPI", 7);
+  const size_t header = size < 0x800 ? size : 0x800;
+  std::memcpy(buffer.data() + 0x800, data, header);
+  if (size > header)
+    for (size_t i = 0x30000, k = header; i < kFull; ++i, k = k + 1 < size ? k + 1 : header) buffer[i] = data[k];
+  if (cut >= 0xF0) buffer.resize(kFull - size_t(cut - 0xEF) * 4099);
+  return buffer;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using kyt::fuzz::Check;
+  const std::string extension = KYT_FUZZ_EXTENSION;
+  const std::vector<uint8_t> bytes =
+      extension == "pcd" ? PhotoCdBuffer(data, size) : std::vector<uint8_t>(data, data + size);
+  try {
+    const kyt::Bitmap picture = kyt::DecodePicture(bytes, extension);
+    Check(picture.Width() > 0 && picture.Height() > 0, "a decoded picture has pixels");
+    Check(kyt::budget::WithinPixelBudget(uint64_t(picture.Width()), uint64_t(picture.Height()), bytes.size()),
+          "a decoded picture keeps within the memory budget of its input");
+    for (int32_t y = 0; y < picture.Height(); ++y) {
+      const kyt::Color* row = picture.Row(y);
+      for (int32_t x = 0; x < picture.Width(); ++x) Check((row[x] >> 24) == 0, "pixels are 24-bit colours");
+    }
+  } catch (const kyt::Error& e) {
+    Check(std::strlen(e.what()) > 0, "a refusal says why");
+  }
+  return 0;
+}
