@@ -10,7 +10,7 @@
 #include "FuzzInput.h"
 #include "core/Error.h"
 #include "window/PictureLoader.h"
-#include "window/decoders/DecodeBudget.h"
+#include "core/DecodeBudget.h"
 
 #ifndef KYT_FUZZ_EXTENSION
 #error "KYT_FUZZ_EXTENSION names the picture format of the harness"
