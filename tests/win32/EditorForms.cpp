@@ -630,6 +630,8 @@ void CheckAbout(const EditorUnderTest& e) {
                   !(GetWindowLongW(w.at("Memo1"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) && !(ms & WS_BORDER);
       Screenshot(e, dialog, "TAboutBoxForm");
       auto inkOf = [&](COLORREF want) {
+        // The link repaints on its next WM_PAINT; draw it now so the capture never sees the old colour.
+        RedrawWindow(w.at("Label2"), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         const Image shot = Capture(w.at("Label2"));
         int n = 0;
         for (uint32_t p : shot.pixels) {
