@@ -19,7 +19,7 @@ using forms::ControlKind;
 // A standard control of the system, drawn in the classic look.
 class StandardControl final : public controls::TControl {
  public:
-  StandardControl(controls::TWinControl* parent, const forms::Control& spec) : TControl(parent), spec_(spec) {}
+  StandardControl(controls::TWinControl* parent, const forms::Control& desc) : TControl(parent), spec_(desc) {}
 
   void Paint(ICanvas& c) override {
     const Rect r = ClientRect();
@@ -99,13 +99,13 @@ class StandardControl final : public controls::TControl {
   const forms::Control& spec_;
 };
 
-controls::FontSpec FontOf(const forms::FontSpec& spec, const controls::FontSpec& parent) {
+controls::FontSpec FontOf(const forms::FontSpec& desc, const controls::FontSpec& parent) {
   controls::FontSpec f = parent;
-  if (spec.Name) {
-    f.Name = spec.Name;
-    f.Height = spec.Height;
+  if (desc.Name) {
+    f.Name = desc.Name;
+    f.Height = desc.Height;
   }
-  if (spec.Color != forms::kParentColor) f.Color = spec.Color;
+  if (desc.Color != forms::kParentColor) f.Color = desc.Color;
   return f;
 }
 
