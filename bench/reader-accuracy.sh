@@ -16,20 +16,29 @@
 # then the means over all pages and over the pages of 16 pixels and more.
 # A measurement, not a test: it prints figures and never fails on them.
 #
-# Usage: bench/reader-accuracy.sh [--kytdcr PATH] [--keep DIR]
+# Usage: bench/reader-accuracy.sh [--kytdcr PATH] [--keep DIR] [--texts DIR] [--programs "LIST"]
+#   --texts DIR     render the texts of DIR instead (bench/reader-tuning holds
+#                   other texts of the same kind, for trying changes on pages
+#                   other than the reported ones)
+#   --programs LIST only these columns, e.g. "reader"
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 kytdcr=${KYTDCR:-}
 keep=""
+texts=""
+programs="plugin tuned reader ocrad gocr tesseract"
 while [ $# -gt 0 ]; do
   case "$1" in
     --kytdcr) kytdcr=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --texts) texts=$2; shift 2 ;;
+    --programs) programs=$2; shift 2 ;;
+    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "reader-accuracy.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
+texts=${texts:-$root/bench/reader-pages}
 [ -n "$kytdcr" ] || kytdcr=$(bash "$root/scripts/find-kytdcr.sh")
 [ -x "$kytdcr" ] || { echo "reader-accuracy.sh: kytdcr not found at $kytdcr" >&2; exit 2; }
 work=${keep:-$(mktemp -d)}
@@ -55,7 +64,6 @@ ru-dejavuserif-32|russian|DejaVuSerif|32||--bw 196 --noise 6 --space 8
 ru-colour-20|russian|LiberationSans-Regular|20|--ink 7a1010 --paper d8ecd8|--bw 170 --noise 3 --space 5
 PAGES
 )
-programs="plugin tuned reader ocrad gocr tesseract"
 have() { command -v "$1" >/dev/null 2>&1; }
 
 cer() {
@@ -95,7 +103,7 @@ printf '\n'
 declare -A sum count sum16 count16
 while IFS='|' read -r name lang font size render tuned; do
   [ -n "$name" ] || continue
-  truth="$root/bench/reader-pages/$lang.txt"
+  truth="$texts/$lang.txt"
   base="$work/$name"
   # shellcheck disable=SC2086
   "$kytdcr" render --font "$font" --size "$size" $render -o "$base.png" "$truth"
