@@ -2,6 +2,7 @@
 // height, and from them letter case, punctuation and the vertical strokes.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "Letters.h"
 #include "Stages.h"
@@ -48,6 +49,14 @@ LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& cl
     std::sort(heights.begin(), heights.end());
     small = heights[heights.size() / 4];
   }
+  // Glyphs named as capitals but no taller than the small letters, beside
+  // capitals that are taller, are small letters misread (o read as D).
+  if (small > 0) {
+    std::vector<double> taller;
+    for (double h : caps)
+      if (h >= 1.15 * small) taller.push_back(h);
+    if (!taller.empty()) caps = std::move(taller);
+  }
   if (page && page->xHeight > 0) {
     // A line of the page's type, in small letters or in capitals, takes the page's sizes.
     if (small == 0 || (small >= 0.85 * page->xHeight && small <= 1.15 * page->xHeight) ||
@@ -81,27 +90,99 @@ LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& cl
   return m;
 }
 
+std::string MarkByShape(const kyt::Rect& b, const LineMetrics& m) {
+  const double x = std::max(m.xHeight, 1.0);
+  const double base = m.baseline;
+  const double h = b.Height(), w = b.Width();
+  const double top = b.Top, bottom = b.Bottom, middle = (top + bottom) / 2.0;
+  if (h <= 0.35 * x && w >= 1.5 * h && middle > base - 0.85 * x && middle < base - 0.15 * x)
+    return w < 0.85 * x ? "-" : w < 1.45 * x ? "\x96" : "\x97";  // - – —
+  if (h <= 0.55 * x && w <= 0.7 * x) {
+    if (bottom <= base - 0.35 * x && top <= base - 0.8 * x) return "'";
+    if (bottom > base + 0.12 * x && top >= base - 0.5 * x) return ",";
+    if (bottom >= base - 0.2 * x && bottom <= base + 0.12 * x && w <= 1.6 * h) return ".";
+  }
+  return {};
+}
+
+float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetrics& m) {
+  if (name.empty() || m.xHeight <= 0) return 0.0f;
+  // A name of several letters (a pattern of a touching pair) reaches as high
+  // and as deep as its letters do together, and is as wide as they are.
+  Reach reach = Reach::Small;
+  Depth depth = Depth::None;
+  double narrowest = 0.0;  // in x-heights
+  bool letters = true;
+  for (unsigned char c : name) {
+    letters = letters && (IsLetter(c) || IsDigit(c));
+    const Reach r = ReachOf(c);
+    if (r == Reach::Tall) reach = Reach::Tall;
+    if (r == Reach::Either && reach == Reach::Small) reach = Reach::Either;
+    const Depth d = DepthOf(c);
+    if (d == Depth::Below) depth = Depth::Below;
+    if (d == Depth::Either && depth == Depth::None) depth = Depth::Either;
+    narrowest += std::strchr("ijlI1!.,':;|", char(c)) ? 0.15 : std::strchr("frt", char(c)) ? 0.3 : 0.45;
+  }
+  if (!letters) return 0.0f;
+  const double x = m.xHeight, cap = m.capHeight;
+  const double top = m.baseline - box.Top, below = box.Bottom - m.baseline;
+  auto ramp = [](double v) { return std::clamp(v, 0.0, 1.0); };
+  double misfit = 0.0;
+  // Reach: 0 at x-height, 1 at capital height; told apart only where the two
+  // differ by a few pixels.
+  if (cap - x >= std::max(2.0, 0.15 * x)) {
+    const double t = (top - x) / (cap - x);
+    if (reach == Reach::Small) misfit = std::max(misfit, ramp((t - 0.5) / 0.35));
+    if (reach == Reach::Tall) misfit = std::max(misfit, ramp((0.5 - t) / 0.35));
+  }
+  // Depth below the baseline, with a pixel's slack for anti-aliased feet.
+  const double slack = 1.0 + 0.1 * x, span = 1.0 + 0.15 * x;
+  if (depth == Depth::None) misfit = std::max(misfit, ramp((below - slack) / span));
+  if (depth == Depth::Below) misfit = std::max(misfit, ramp((0.25 * x - below) / span));
+  if (name.size() > 1) misfit = std::max(misfit, ramp((narrowest * x - box.Width()) / (0.25 * x)));
+  // Letters of neither alphabet a page of English or Russian is written in.
+  if (name.size() == 1 && IsRareLetter(static_cast<unsigned char>(name[0]))) misfit = std::max(misfit, 0.5);
+  return float(misfit);
+}
+
+void PreferLettersInWords(std::vector<Reading>& glyphs, int32_t space) {
+  constexpr float kLetterReach = 0.2f;  // how much worse the letter may be
+  auto isLetter = [](const Reading& r) { return IsLetter(Single(r.answer.name)); };
+  size_t start = 0;
+  for (size_t i = 1; i <= glyphs.size(); ++i) {
+    if (i < glyphs.size() && glyphs[i].piece.box.Left - glyphs[i - 1].piece.box.Right < space) continue;
+    // The word is glyphs[start, i).
+    size_t letters = 0;
+    for (size_t k = start; k < i; ++k) letters += isLetter(glyphs[k]);
+    for (size_t k = start; k < i && letters >= 2; ++k) {
+      Reading& r = glyphs[k];
+      const unsigned char c = Single(r.answer.name);
+      // Signs that belong in words or at their ends, and the strokes l I 1 |
+      // that the neighbour rule decides, stay.
+      if (c == 0 || IsLetter(c) || std::strchr(".,;:!?'\"-()%|1\x96\x97\xAB\xBB\x84\x93\x94", char(c))) continue;
+      const bool besideLetter = (k > start && isLetter(glyphs[k - 1])) || (k + 1 < i && isLetter(glyphs[k + 1]));
+      if (!besideLetter || r.ranked.empty()) continue;
+      const float value = r.ranked.front().value;
+      for (const Valued& v : r.ranked) {
+        if (v.value < value - kLetterReach) break;
+        if (v.answer.name.size() == 1 && IsLetter(Single(v.answer.name))) {
+          r.answer = v.answer;
+          break;
+        }
+      }
+    }
+    start = i;
+  }
+}
+
 void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMetrics& m,
                       const Classifier& classifier) {
   const double x = std::max(m.xHeight, 1.0);
   const double base = m.baseline;
   // Punctuation by size and place.
   for (Reading& r : glyphs) {
-    const kyt::Rect& b = r.piece.box;
-    const double h = b.Height(), w = b.Width();
-    const double top = b.Top, bottom = b.Bottom, middle = (top + bottom) / 2.0;
-    std::string& name = r.answer.name;
-    if (h <= 0.35 * x && w >= 1.5 * h && middle > base - 0.85 * x && middle < base - 0.15 * x) {
-      name = w < 0.85 * x ? "-" : w < 1.45 * x ? "\x96" : "\x97";  // - – —
-    } else if (h <= 0.55 * x && w <= 0.7 * x) {
-      if (bottom <= base - 0.35 * x && top <= base - 0.8 * x) {
-        name = "'";
-      } else if (bottom > base + 0.12 * x && top >= base - 0.5 * x) {
-        name = ",";
-      } else if (bottom >= base - 0.2 * x && bottom <= base + 0.12 * x && w <= 1.6 * h) {
-        name = ".";
-      }
-    }
+    std::string mark = MarkByShape(r.piece.box, m);
+    if (!mark.empty()) r.answer.name = std::move(mark);
   }
   // Two apostrophes side by side are a double quote.
   for (size_t i = 0; i + 1 < glyphs.size(); ++i) {

@@ -49,6 +49,36 @@ bool Inside(const kyt::Rect& inner, const kyt::Rect& outer) {
   return inner.Left > outer.Left && inner.Right < outer.Right && inner.Top > outer.Top && inner.Bottom < outer.Bottom;
 }
 
+// A small mark (the dot of i, an accent) over a piece whose box holds it,
+// as when the i of a touching pair carries its dot: in the mark's columns
+// the piece's ink all lies below the mark.
+bool MarkAbove(const Piece& mark, const Piece& piece) {
+  const kyt::Rect& m = mark.box;
+  const kyt::Rect& p = piece.box;
+  if (m.Height() * 2 > p.Height() || m.Width() * 2 > p.Width()) return false;
+  if (m.Left < p.Left || m.Right > p.Right || m.Top < p.Top) return false;
+  bool below = false;
+  for (const kyt::TPoint& q : piece.pixels) {
+    if (q.X < m.Left || q.X >= m.Right) continue;
+    if (q.Y < m.Bottom) return false;
+    below = true;
+  }
+  return below;
+}
+
+int32_t InkMedianHeight(const std::vector<Piece>& pieces) {
+  std::vector<std::pair<int32_t, size_t>> byHeight;
+  size_t total = 0;
+  for (const Piece& p : pieces) byHeight.push_back({p.box.Height(), p.pixels.size()}), total += p.pixels.size();
+  std::sort(byHeight.begin(), byHeight.end());
+  size_t seen = 0;
+  for (const auto& [h, n] : byHeight) {
+    seen += n;
+    if (seen * 2 >= total) return h;
+  }
+  return 0;
+}
+
 // Cuts `band` (pieces of one run of ink rows, spanning rows top..bottom-1) into
 // lines where the row profile shows two lines touching.
 void CutTouchingLines(std::vector<Piece> band, int depth, std::vector<std::vector<Piece>>& out) {
@@ -59,7 +89,9 @@ void CutTouchingLines(std::vector<Piece> band, int depth, std::vector<std::vecto
   std::vector<int32_t> heights;
   for (const Piece& p : band)
     if (p.pixels.size() >= 3) heights.push_back(p.box.Height());
-  const int32_t typical = Median(heights);
+  // The height of the band's letters: the median over its ink, so that dots,
+  // accents and specks do not pass for letters.
+  const int32_t typical = InkMedianHeight(band);
   if (depth < 8 && band.size() >= 6 && typical > 0 && height >= 2 * typical) {
     std::vector<int32_t> profile(size_t(height), 0);
     for (const Piece& p : band)
@@ -191,21 +223,31 @@ size_t SetAsideRules(InkPage& page, const std::vector<Piece>& pieces) {
     // The pixels in long straight runs: across at least 60 % of the box.
     const int32_t longH = std::max(8, bw * 6 / 10), longV = std::max(8, bh * 6 / 10);
     std::vector<kyt::TPoint> straight;
+    // Which sides of the box hold a long stroke: top, bottom, left, right.
+    bool sides[4] = {false, false, false, false};
     for (const kyt::TPoint& q : p.pixels) {
       int32_t run = 1;
       for (int32_t x = q.X - 1; x >= p.box.Left && page.At(x, q.Y); --x) ++run;
       for (int32_t x = q.X + 1; x < p.box.Right && page.At(x, q.Y); ++x) ++run;
       if (run >= longH) {
         straight.push_back(q);
+        sides[0] = sides[0] || (q.Y - p.box.Top) * 4 < bh;
+        sides[1] = sides[1] || (p.box.Bottom - 1 - q.Y) * 4 < bh;
         continue;
       }
       run = 1;
       for (int32_t y = q.Y - 1; y >= p.box.Top && page.At(q.X, y); --y) ++run;
       for (int32_t y = q.Y + 1; y < p.box.Bottom && page.At(q.X, y); ++y) ++run;
-      if (run >= longV) straight.push_back(q);
+      if (run >= longV) {
+        straight.push_back(q);
+        sides[2] = sides[2] || (q.X - p.box.Left) * 4 < bw;
+        sides[3] = sides[3] || (p.box.Right - 1 - q.X) * 4 < bw;
+      }
     }
-    // A frame is mostly its straight strokes; a letter with a long bar is not.
+    // A frame is mostly its straight strokes, on all four sides; letters with
+    // long bars and stems (serif "hi" touching at their feet) are not.
     if (straight.size() * 10 < p.pixels.size() * 8) continue;
+    if (frame && !(sides[0] && sides[1] && sides[2] && sides[3])) continue;
     for (const kyt::TPoint& q : straight) page.At(q.X, q.Y) = 0;
     cleared += straight.size();
   }
@@ -275,7 +317,7 @@ std::vector<Piece> StackPieces(std::vector<Piece> pieces) {
         const int32_t overlap = std::min(a.Right, b.Right) - std::max(a.Left, b.Left);
         const int32_t narrower = std::min(a.Width(), b.Width());
         const bool apart = a.Bottom <= b.Top || b.Bottom <= a.Top;
-        if (apart && overlap * 2 >= narrower) {
+        if ((apart && overlap * 2 >= narrower) || MarkAbove(pieces[i], pieces[j]) || MarkAbove(pieces[j], pieces[i])) {
           pieces[i].Add(pieces[j]);
           pieces.erase(pieces.begin() + std::ptrdiff_t(j));
           joined = true;

@@ -62,4 +62,32 @@ bool IsLookAlike(unsigned char c) {
             small);
 }
 
+bool IsRareLetter(unsigned char c) {
+  if (c == 0xA8 || c == 0xB8) return false;  // Ё ё
+  for (const auto& p : kPairs)
+    if (p[0] == c || p[1] == c) return true;
+  return false;
+}
+
+Reach ReachOf(unsigned char c) {
+  if (IsDigit(c)) return Reach::Tall;
+  if (!IsLetter(c) || IsLookAlike(c)) return Reach::Either;
+  // a e m n r u g p q y; а е д р у
+  if (In("aemnrugpqy", c) || In("\xE0\xE5\xE4\xF0\xF3", c)) return Reach::Small;
+  // b d f h k l and the capitals; б ф and the capitals
+  if (In("bdfhkl", c) || c == 0xE1 || c == 0xF4) return Reach::Tall;
+  if (IsUpper(c) && c != 0xA8 && c != 0xC9 /* Ё Й carry marks */) return Reach::Tall;
+  return Reach::Either;
+}
+
+Depth DepthOf(unsigned char c) {
+  if (IsDigit(c)) return Depth::None;
+  if (!IsLetter(c)) return Depth::Either;
+  // g j p q y; р у ф
+  if (In("gjpqy", c) || In("\xF0\xF3\xF4", c)) return Depth::Below;
+  // Q J; д ц щ Д Ц Щ: short tails, or none, by type
+  if (In("QJ", c) || In("\xE4\xF6\xF9\xC4\xD6\xD9", c)) return Depth::Either;
+  return Depth::None;
+}
+
 }  // namespace kytdcr::reader

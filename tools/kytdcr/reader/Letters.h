@@ -17,6 +17,18 @@ bool SitsOnBaseline(unsigned char c);
 // Letters whose small and capital forms differ mainly in size.
 bool IsLookAlike(unsigned char c);
 
+// How high a letter or digit stands above the baseline, and whether it goes
+// below it, as common types draw it. Either: it varies (look-alikes whose case
+// is decided from the height, t, letters with dots or accents, symbols).
+enum class Reach { Small, Tall, Either };
+enum class Depth { None, Below, Either };
+Reach ReachOf(unsigned char c);
+Depth DepthOf(unsigned char c);
+
+// Letters of code page 1251 outside the Latin and the Russian alphabets
+// (і ї є ґ ў ј ѕ ђ ѓ љ њ ќ ћ џ and their capitals).
+bool IsRareLetter(unsigned char c);
+
 // The single byte of a one-character name, or 0.
 inline unsigned char Single(const std::string& name) {
   return name.size() == 1 ? static_cast<unsigned char>(name[0]) : 0;

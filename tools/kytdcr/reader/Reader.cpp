@@ -132,19 +132,27 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
   }
 
   Classifier classifier(network);
-  std::vector<std::vector<Reading>> readings;
-  for (const auto& glyphs : lineGlyphs) readings.push_back(ReadLine(glyphs, classifier));
   // The page's sizes, measured over all its lines as over one, stand in where
-  // a line shows too little.
+  // a line shows too little: first on the glyphs as they come, then on the
+  // glyphs as segmented.
+  std::optional<LineMetrics> typical;
+  {
+    std::vector<Reading> all;
+    for (const auto& glyphs : lineGlyphs)
+      for (const Piece& g : glyphs) all.push_back({g, classifier.Classify(g)});
+    if (!all.empty()) typical = MeasureLine(all, classifier, std::nullopt);
+  }
+  std::vector<std::vector<Reading>> readings;
+  for (const auto& glyphs : lineGlyphs) readings.push_back(ReadLine(glyphs, classifier, typical));
   std::vector<Reading> all;
   for (const auto& r : readings) all.insert(all.end(), r.begin(), r.end());
-  std::optional<LineMetrics> typical;
   if (!all.empty()) typical = MeasureLine(all, classifier, std::nullopt);
 
   for (size_t l = 0; l < readings.size(); ++l) {
     std::vector<Reading>& line = readings[l];
     const LineMetrics m = MeasureLine(line, classifier, typical);
     // The context rules may join glyphs; words are found again after them.
+    PreferLettersInWords(line, page.space);
     ApplyLineContext(line, page.space, m, classifier);
     Line out;
     int32_t right = INT32_MIN;

@@ -1,6 +1,7 @@
 // Recognition of a line's glyphs: the network's answer for a piece, and the
 // cutting of touching glyphs and joining of broken ones by those answers.
 #include <algorithm>
+#include <cstdlib>
 
 #include "Stages.h"
 #include "recognition/GlobalMdl.h"
@@ -9,8 +10,22 @@ namespace kytdcr::reader {
 
 namespace {
 
-// A cut or a join must win by this much of the -1..1 score.
-constexpr float kMargin = 0.05f;
+// What a reading pays, in score × pixels of width, for each cut through a
+// piece: a share of the x-height, and more for every ink pixel the cut crosses
+// (touching letters meet in a thin bridge, a letter's own strokes are thick).
+constexpr double kCutPrice = 0.2;
+constexpr double kCutInkPrice = 0.04;
+// And for a cut through two strokes rather than one.
+constexpr double kCutRunPrice = 0.1;
+// For each join of two pieces, a share of the x-height.
+constexpr double kJoinPrice = 0.05;
+// A glyph whose shape does not fit the line loses this much of its score.
+constexpr float kMisfitPrice = 0.3f;
+// Marks told by their size and place are worth this much.
+constexpr float kMarkValue = 0.8f;
+// At most this many cuts through one piece, and pieces joined into one glyph.
+constexpr size_t kMaxCuts = 5;
+constexpr size_t kMaxJoined = 4;
 
 int32_t LetterHeight(const std::vector<Piece>& glyphs) {
   int32_t tallest = 0;
@@ -36,23 +51,32 @@ Piece Crop(const std::vector<kyt::TPoint>& pixels) {
   return p;
 }
 
-// The share of a piece's pixels in its largest 8-connected group.
-double LargestGroupShare(const Piece& p) {
+// The share of a piece's pixels in its largest 8-connected group together
+// with the marks stacked above or below that group (the dot of i, accents).
+struct Group {
+  size_t count;
+  int32_t left, top, right, bottom;  // inclusive, relative to the piece's box
+};
+
+// The 8-connected groups of a piece's pixels.
+std::vector<Group> GroupsOf(const Piece& p) {
   const int32_t w = p.box.Width(), h = p.box.Height();
   std::vector<int32_t> cell(size_t(w) * size_t(h), 0);  // 0 background, 1 ink, 2 visited
   for (const kyt::TPoint& q : p.pixels) cell[size_t(q.Y - p.box.Top) * size_t(w) + size_t(q.X - p.box.Left)] = 1;
-  size_t largest = 0;
+  std::vector<Group> groups;
   std::vector<size_t> stack;
   for (size_t start = 0; start < cell.size(); ++start) {
     if (cell[start] != 1) continue;
-    size_t count = 0;
+    Group g{0, w, h, -1, -1};
     stack.push_back(start);
     cell[start] = 2;
     while (!stack.empty()) {
       const size_t i = stack.back();
       stack.pop_back();
-      ++count;
       const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
+      ++g.count;
+      g.left = std::min(g.left, x), g.right = std::max(g.right, x);
+      g.top = std::min(g.top, y), g.bottom = std::max(g.bottom, y);
       for (int32_t dy = -1; dy <= 1; ++dy)
         for (int32_t dx = -1; dx <= 1; ++dx) {
           const int32_t nx = x + dx, ny = y + dy;
@@ -61,55 +85,24 @@ double LargestGroupShare(const Piece& p) {
           if (cell[n] == 1) cell[n] = 2, stack.push_back(n);
         }
     }
-    largest = std::max(largest, count);
+    groups.push_back(g);
   }
-  return p.pixels.empty() ? 0.0 : double(largest) / double(p.pixels.size());
+  return groups;
 }
 
-void ReadCut(const Piece& piece, const Answer& whole, int32_t letterHeight, int depth, Classifier& classifier,
-             std::vector<Reading>& out) {
-  const int32_t width = piece.box.Width();
-  const int32_t minPart = std::max(2, letterHeight / 5);
-  // Flat marks (dashes) are never touching letters.
-  if (depth < 4 && width >= 2 * minPart && width * 4 >= letterHeight * 3 && piece.box.Height() * 2 >= letterHeight) {
-    std::vector<int32_t> profile(size_t(width), 0);
-    for (const kyt::TPoint& q : piece.pixels) ++profile[size_t(q.X - piece.box.Left)];
-    std::vector<int32_t> cuts;
-    for (int32_t c = minPart; c <= width - minPart; ++c) {
-      const int32_t before = profile[size_t(c - 1)], here = profile[size_t(c)];
-      const int32_t after = c + 1 < width ? profile[size_t(c + 1)] : here;
-      if (here <= before && here <= after) cuts.push_back(c);
-    }
-    std::sort(cuts.begin(), cuts.end(), [&](int32_t a, int32_t b) { return profile[size_t(a)] < profile[size_t(b)]; });
-    if (cuts.size() > 4) cuts.resize(4);
-    float best = whole.score + kMargin;
-    Piece bestLeft, bestRight;
-    Answer left, right;
-    for (int32_t c : cuts) {
-      std::vector<kyt::TPoint> a, b;
-      for (const kyt::TPoint& q : piece.pixels) (q.X < piece.box.Left + c ? a : b).push_back(q);
-      if (a.empty() || b.empty()) continue;
-      Piece pa = Crop(a), pb = Crop(b);
-      // Touching letters are both of letter size; a cut that leaves a dot or
-      // a tick is a letter taken apart.
-      if (pa.box.Height() * 2 < letterHeight || pb.box.Height() * 2 < letterHeight) continue;
-      // Each of two touching letters is one stroke; the cut ends of one letter are not.
-      if (LargestGroupShare(pa) < 0.9 || LargestGroupShare(pb) < 0.9) continue;
-      const Answer ra = classifier.Classify(pa), rb = classifier.Classify(pb);
-      const float worse = std::min(ra.score, rb.score);
-      if (worse > best) {
-        best = worse;
-        bestLeft = std::move(pa), bestRight = std::move(pb);
-        left = ra, right = rb;
-      }
-    }
-    if (!bestLeft.pixels.empty()) {
-      ReadCut(bestLeft, left, letterHeight, depth + 1, classifier, out);
-      ReadCut(bestRight, right, letterHeight, depth + 1, classifier, out);
-      return;
-    }
+double LargestGroupShare(const Piece& p) {
+  const std::vector<Group> groups = GroupsOf(p);
+  if (groups.empty()) return 0.0;
+  const Group& largest =
+      *std::max_element(groups.begin(), groups.end(), [](const Group& a, const Group& b) { return a.count < b.count; });
+  size_t counted = 0;
+  for (const Group& g : groups) {
+    const bool mark = g.count * 3 <= largest.count && (g.bottom - g.top) * 2 <= largest.bottom - largest.top;
+    const bool apart = mark && (g.bottom < largest.top || g.top > largest.bottom);
+    const int32_t overlap = std::min(g.right, largest.right) - std::max(g.left, largest.left) + 1;
+    if (&g == &largest || (apart && overlap * 2 >= g.right - g.left + 1)) counted += g.count;
   }
-  out.push_back({piece, whole});
+  return double(counted) / double(p.pixels.size());
 }
 
 }  // namespace
@@ -123,57 +116,210 @@ bool Classifier::Has(const std::string& name) const {
 }
 
 Answer Classifier::Classify(const Piece& piece) {
-  Answer answer;
-  if (piece.pixels.empty()) return answer;
+  const std::vector<Answer> ranked = Rank(piece, 1);
+  return ranked.empty() ? Answer{} : ranked.front();
+}
+
+std::vector<Answer> Classifier::Rank(const Piece& piece, size_t count) {
+  std::vector<Answer> ranked;
+  if (piece.pixels.empty() || count == 0) return ranked;
   const kyt::TPoint topLeft{piece.box.Left, piece.box.Top}, bottomRight{piece.box.Right - 1, piece.box.Bottom - 1};
   const kyt::Bitmap grid =
       kyt::NormalizeGlyphPixels(piece.pixels, topLeft, bottomRight, network_.InputCols, network_.InputRows);
   kyt::TBackProp::BitmapToInput(grid, network_.InputLayer);
   network_.Propagate();
   const int32_t outputs = network_.OutputCount;
-  if (outputs <= 0) return answer;
+  if (outputs <= 0) return ranked;
   const float* out = network_.OutputLayer.data();
-  bool first = true;
   for (const kyt::TTrainingPairs& pattern : network_.TrainingSet) {
     const int32_t n = std::min<int32_t>(outputs, int32_t(pattern.Target.size()) - 1);
     double sum = 0;
     for (int32_t o = 1; o <= n; ++o) sum += double(pattern.Target[size_t(o)]) * double(out[o]);
-    const float score = float(sum / outputs);
-    if (first || score > answer.score) {
-      first = false;
-      answer.name = pattern.Name;
-      answer.score = score;
-    }
+    ranked.push_back({pattern.Name, float(sum / outputs)});
   }
-  return answer;
+  // Stable, so that of equal scores the earlier pattern comes first as in Classify.
+  std::stable_sort(ranked.begin(), ranked.end(), [](const Answer& a, const Answer& b) { return a.score > b.score; });
+  if (ranked.size() > count) ranked.resize(count);
+  return ranked;
 }
 
-std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier) {
-  const int32_t letterHeight = LetterHeight(glyphs);
-  std::vector<Reading> readings;
-  for (const Piece& g : glyphs) ReadCut(g, classifier.Classify(g), letterHeight, 0, classifier, readings);
+Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics& metrics) {
+  Judged best;
+  const std::vector<Answer> ranked = classifier.Rank(piece, 8);
+  if (ranked.empty()) return best;
+  std::string mark = MarkByShape(piece.box, metrics);
+  if (!mark.empty()) {
+    best.answer = ranked.front();
+    for (const Answer& a : ranked)
+      if (a.name == mark) best.answer = a;
+    best.answer.name = std::move(mark);
+    best.value = kMarkValue;
+    return best;
+  }
+  // i and j have their dot apart; a glyph of one stroke is neither.
+  const bool dotted = GroupsOf(piece).size() > 1;
+  bool first = true;
+  for (const Answer& a : ranked) {
+    float misfit = ShapeMisfit(a.name, piece.box, metrics);
+    if (!dotted && (a.name == "i" || a.name == "j")) misfit = std::max(misfit, 0.5f);
+    const float value = a.score - kMisfitPrice * misfit;
+    if (first || value > best.value) best.answer = a, best.value = value, first = false;
+    best.ranked.push_back({a, value});
+  }
+  std::stable_sort(best.ranked.begin(), best.ranked.end(),
+                   [](const Valued& a, const Valued& b) { return a.value > b.value; });
+  return best;
+}
 
-  // Neighbours that belong together: close, and no wider than a wide letter.
+namespace {
+
+// Columns where a piece may be cut, left to right, relative to its left edge.
+std::vector<int32_t> CutColumns(const Piece& piece, int32_t letterHeight, std::vector<int32_t>& profile,
+                                std::vector<int32_t>& runs) {
+  const int32_t width = piece.box.Width();
+  const int32_t minPart = std::max(2, letterHeight / 5);
+  profile.assign(size_t(width), 0);
+  for (const kyt::TPoint& q : piece.pixels) ++profile[size_t(q.X - piece.box.Left)];
+  std::vector<int32_t> cuts;
+  // Flat marks (dashes) and narrow letters are never touching letters.
+  if (width < 2 * minPart || width * 4 < letterHeight * 3 || piece.box.Height() * 2 < letterHeight) return cuts;
+  // Strokes crossed by each column: touching letters meet in one or two
+  // places, a column through three strokes runs through a letter (B, a, e).
+  const int32_t height = piece.box.Height();
+  std::vector<uint8_t> cell(size_t(width) * size_t(height), 0);
+  for (const kyt::TPoint& q : piece.pixels)
+    cell[size_t(q.Y - piece.box.Top) * size_t(width) + size_t(q.X - piece.box.Left)] = 1;
+  runs.assign(size_t(width), 0);
+  for (int32_t c = 0; c < width; ++c)
+    for (int32_t r = 0; r < height; ++r)
+      if (cell[size_t(r) * size_t(width) + size_t(c)] && (r == 0 || !cell[size_t(r - 1) * size_t(width) + size_t(c)]))
+        ++runs[size_t(c)];
+  std::vector<int32_t> minima;
+  for (int32_t c = minPart; c <= width - minPart; ++c) {
+    const int32_t before = profile[size_t(c - 1)], here = profile[size_t(c)];
+    const int32_t after = c + 1 < width ? profile[size_t(c + 1)] : here;
+    if (here <= before && here <= after && runs[size_t(c)] <= 2) minima.push_back(c);
+  }
+  std::stable_sort(minima.begin(), minima.end(),
+                   [&](int32_t a, int32_t b) { return profile[size_t(a)] < profile[size_t(b)]; });
+  for (int32_t c : minima) {
+    if (cuts.size() >= kMaxCuts) break;
+    bool near = false;
+    for (int32_t k : cuts) near = near || std::abs(k - c) < minPart;
+    if (!near) cuts.push_back(c);
+  }
+  std::sort(cuts.begin(), cuts.end());
+  return cuts;
+}
+
+}  // namespace
+
+std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJudge& judge, double xHeight) {
+  std::vector<Reading> out;
+  if (glyphs.empty()) return out;
+  const int32_t letterHeight = LetterHeight(glyphs);
+  const double x = xHeight > 0 ? xHeight : 0.7 * letterHeight;
   const int32_t closeGap = std::max(1, letterHeight / 5);
-  for (size_t i = 0; i + 1 < readings.size();) {
-    const Piece& a = readings[i].piece;
-    const Piece& b = readings[i + 1].piece;
-    const int32_t gap = b.box.Left - a.box.Right;
-    const int32_t width = std::max(a.box.Right, b.box.Right) - std::min(a.box.Left, b.box.Left);
-    if (gap <= closeGap && width * 4 <= letterHeight * 5) {
-      Piece joined = a;
-      joined.Add(b);
-      const Answer answer = classifier.Classify(joined);
-      const float parts = (readings[i].answer.score + readings[i + 1].answer.score) / 2.0f;
-      if (answer.score > parts + kMargin && answer.score > 0.0f) {
-        readings[i] = {std::move(joined), answer};
-        readings.erase(readings.begin() + std::ptrdiff_t(i + 1));
-        continue;  // the joined glyph may take its next neighbour too ('%')
+  const int32_t widest = letterHeight * 3 / 2;
+
+  // The atoms of the line: whole pieces, or the slices between a piece's cuts.
+  struct Atom {
+    size_t piece;
+    int32_t left, right;  // columns of the picture, right exclusive
+    double cutPrice;      // to cut the piece at this atom's left edge
+    bool starts;          // the piece's first atom
+  };
+  std::vector<Atom> atoms;
+  std::vector<int32_t> profile, runs;
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    const Piece& p = glyphs[i];
+    int32_t left = p.box.Left;
+    double price = 0.0;
+    for (int32_t c : CutColumns(p, letterHeight, profile, runs)) {
+      atoms.push_back({i, left, p.box.Left + c, price, left == p.box.Left});
+      left = p.box.Left + c;
+      price = kCutPrice * x + kCutInkPrice * profile[size_t(c)] + kCutRunPrice * x * (runs[size_t(c)] - 1);
+    }
+    atoms.push_back({i, left, p.box.Right, price, left == p.box.Left});
+  }
+  const size_t n = atoms.size();
+  // Weight of an atom in the reading's worth: its width, and for an uncut
+  // piece at least a third of the x-height so that marks count; a piece's
+  // slices weigh what the whole piece weighs.
+  std::vector<double> weight(n);
+  for (size_t a = 0; a < n; ++a) {
+    weight[a] = atoms[a].right - atoms[a].left;
+    const bool alone = atoms[a].starts && (a + 1 == n || atoms[a + 1].piece != atoms[a].piece);
+    if (alone) weight[a] = std::max(weight[a], x / 3.0);
+  }
+
+  // The glyph made of atoms [from, to), or nothing where no glyph can be.
+  auto glyphOf = [&](size_t from, size_t to, Piece& glyph) -> bool {
+    const size_t first = atoms[from].piece, last = atoms[to - 1].piece;
+    if (first != last) {
+      // Whole pieces only, close together, no wider than a wide letter.
+      if (!atoms[from].starts || (to < n && atoms[to].piece == last)) return false;
+      if (last - first + 1 > kMaxJoined) return false;
+      glyph = glyphs[first];
+      for (size_t k = first + 1; k <= last; ++k) {
+        if (glyphs[k].box.Left - glyph.box.Right > closeGap) return false;
+        glyph.Add(glyphs[k]);
+      }
+      return glyph.box.Width() <= widest;
+    }
+    const Piece& p = glyphs[first];
+    const bool whole = atoms[from].starts && (to == n || atoms[to].piece != first);
+    if (whole) {
+      glyph = p;
+      return true;
+    }
+    std::vector<kyt::TPoint> part;
+    for (const kyt::TPoint& q : p.pixels)
+      if (q.X >= atoms[from].left && q.X < atoms[to - 1].right) part.push_back(q);
+    if (part.empty()) return false;
+    glyph = Crop(part);
+    // Touching letters are both of letter size and each one stroke (with
+    // its dot or accent); a cut that leaves a dot or a tick, or loose ends,
+    // takes a letter apart.
+    return glyph.box.Height() * 2 >= letterHeight && LargestGroupShare(glyph) >= 0.9;
+  };
+
+  constexpr double kNone = -1e300;
+  std::vector<double> best(n + 1, kNone);
+  std::vector<size_t> from(n + 1, 0);
+  std::vector<Reading> reading(n + 1);
+  best[0] = 0.0;
+  // Readings of atoms [i, j) as one glyph, by their end j.
+  for (size_t j = 1; j <= n; ++j) {
+    for (size_t i = j; i-- > 0;) {
+      if (best[i] == kNone) continue;
+      if (atoms[j - 1].piece - atoms[i].piece + 1 > kMaxJoined) break;
+      if (atoms[j - 1].right - atoms[i].left > widest && atoms[i].piece != atoms[j - 1].piece) break;
+      Piece glyph;
+      if (!glyphOf(i, j, glyph)) continue;
+      const Judged judged = judge(glyph);
+      double w = 0;
+      for (size_t a = i; a < j; ++a) w += weight[a];
+      const double price = (atoms[i].starts ? 0.0 : atoms[i].cutPrice) + kJoinPrice * x * double(atoms[j - 1].piece - atoms[i].piece);
+      const double value = best[i] + w * judged.value - price;
+      if (value > best[j]) {
+        best[j] = value;
+        from[j] = i;
+        reading[j] = {std::move(glyph), judged.answer, judged.ranked};
       }
     }
-    ++i;
   }
-  return readings;
+  for (size_t j = n; j > 0; j = from[j]) out.push_back(std::move(reading[j]));
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier,
+                              const std::optional<LineMetrics>& page) {
+  std::vector<Reading> first;
+  for (const Piece& g : glyphs) first.push_back({g, classifier.Classify(g), {}});
+  const LineMetrics m = MeasureLine(first, classifier, page);
+  return SegmentLine(glyphs, [&](const Piece& p) { return JudgeGlyph(p, classifier, m); }, m.xHeight);
 }
 
 }  // namespace kytdcr::reader

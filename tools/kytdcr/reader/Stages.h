@@ -1,6 +1,7 @@
 #pragma once
 // The stages of the page reader, one after the other; exposed for tests.
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -83,20 +84,26 @@ class Classifier {
  public:
   explicit Classifier(kyt::TBackProp& network);
   Answer Classify(const Piece& piece);
+  // The `count` best patterns for a piece, best first.
+  std::vector<Answer> Rank(const Piece& piece, size_t count);
   bool Has(const std::string& name) const;
 
  private:
   kyt::TBackProp& network_;
 };
 
-// The line's glyphs as recognised pieces, with touching glyphs cut where both
-// parts are recognised better than the whole, and neighbouring pieces joined
-// where the whole is recognised better than its parts.
+// A candidate name with its worth: the score less a price for a shape that
+// does not fit the line.
+struct Valued {
+  Answer answer;
+  float value = -1.0f;
+};
+
 struct Reading {
   Piece piece;
   Answer answer;
+  std::vector<Valued> ranked;  // the candidates, best first, where known
 };
-std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier);
 
 // ---- Line context -------------------------------------------------------------
 
@@ -107,10 +114,50 @@ struct LineMetrics {
   double ascender = 0;  // height of b, d, h, k where the line has them, else 0
 };
 
+// How far a glyph of this name in this box departs from the line: a small
+// letter that reaches capital height, a capital or ascender letter of only
+// x-height, a descender that does not go below the baseline or a letter that
+// does. 0 when it fits (look-alikes fit at either size), up to 1.
+float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetrics& metrics);
+
+// The mark a glyph is by its size and place alone: full stop, comma,
+// apostrophe, hyphen, en or em dash; empty when its shape does not say.
+std::string MarkByShape(const kyt::Rect& box, const LineMetrics& metrics);
+
+// ---- Segmentation by recognition ---------------------------------------------
+
+// The best candidate for a glyph and the others, by worth.
+struct Judged {
+  Answer answer;
+  float value = -1.0f;
+  std::vector<Valued> ranked;
+};
+
+// The line's recognised pieces, ranked by the network and judged by the line's shape.
+Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics& metrics);
+
+// Chooses how a line's pieces become glyphs. Each piece may be cut at the
+// minima of its column profile, and neighbouring pieces (or their parts) may
+// be joined; of all such readings the one whose glyphs are worth most,
+// weighted by their width, wins, each cut and join paying a small price. So a
+// touching pair is cut only where both parts read better than the whole and a
+// letter is never taken apart for parts that read as well.
+using GlyphJudge = std::function<Judged(const Piece&)>;
+std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJudge& judge, double xHeight);
+
+// The line's glyphs as recognised pieces: measured once as they come, then
+// segmented by recognition against the line's shape.
+std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier,
+                              const std::optional<LineMetrics>& page);
+
 // Measured on the glyphs of a line whose names the network gave; `page` holds
 // the page's values, used where a line alone does not tell.
 LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& classifier,
                         const std::optional<LineMetrics>& page);
+
+// Within a word of letters, a glyph read as a digit or a sign that a letter
+// could be nearly as well (J read as ] or 3) becomes that letter.
+void PreferLettersInWords(std::vector<Reading>& glyphs, int32_t space);
 
 // Letter case of look-alikes from height, punctuation from size and place,
 // l / I / 1 / | from the neighbours; a gap of `space` empty columns or more

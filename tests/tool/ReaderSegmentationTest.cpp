@@ -1,0 +1,270 @@
+// The page reader's segmentation by recognition and its use of the line's
+// shape: cuts and joins chosen over the whole line, names judged against the
+// line's x-height, capital height and baseline, letters preferred in words,
+// marks stacked onto touching letters, serif letters told from frames.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "FontGlyphs.h"
+#include "KnowledgeBase.h"
+#include "Text.h"
+#include "reader/Letters.h"
+#include "reader/Reader.h"
+#include "reader/Stages.h"
+
+namespace kytdcr::reader {
+namespace {
+
+// A piece drawn from rows of text: '#' is ink; `left`, `top` place it.
+Piece Drawn(const std::vector<std::string>& rows, int32_t left = 0, int32_t top = 0) {
+  std::vector<kyt::TPoint> pixels;
+  for (size_t y = 0; y < rows.size(); ++y)
+    for (size_t x = 0; x < rows[y].size(); ++x)
+      if (rows[y][x] == '#') pixels.push_back({left + int32_t(x), top + int32_t(y)});
+  Piece p;
+  p.box = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (const kyt::TPoint& q : pixels)
+    p.box = {std::min(p.box.Left, q.X), std::min(p.box.Top, q.Y), std::max(p.box.Right, q.X + 1),
+             std::max(p.box.Bottom, q.Y + 1)};
+  p.pixels = pixels;
+  return p;
+}
+
+InkPage PageOf(const std::vector<std::string>& rows) {
+  InkPage page;
+  page.height = int32_t(rows.size());
+  page.width = int32_t(rows[0].size());
+  page.cells.assign(size_t(page.width) * size_t(page.height), 0);
+  for (int32_t y = 0; y < page.height; ++y)
+    for (int32_t x = 0; x < page.width; ++x) page.At(x, y) = rows[size_t(y)][size_t(x)] == '#';
+  return page;
+}
+
+kyt::TBackProp& Network(const std::string& name) {
+  static std::map<std::string, std::unique_ptr<kyt::TBackProp>> loaded;
+  auto& slot = loaded[name];
+  if (!slot) slot = LoadKnowledgeBase(ResolveKnowledgeBase(name));
+  return *slot;
+}
+
+kyt::Bitmap Render(const std::string& font, int32_t size, const std::vector<std::u32string>& lines) {
+  Font f(FindFontFile(font));
+  f.SetPixelSize(size);
+  return f.RenderPage(lines, PageStyle{});
+}
+
+std::string NamesOf(const std::vector<Reading>& line) {
+  std::string s;
+  for (const Reading& r : line) s += r.answer.name + "|";
+  return s;
+}
+
+// Two blocks of 6 columns, 12 rows, joined by a one-pixel bridge at the foot:
+// letters touching at their serifs.
+const std::vector<std::string> kTouching = {
+    "######.######", "######.######", "######.######", "######.######", "######.######", "######.######",
+    "######.######", "######.######", "######.######", "######.######", "######.######", "#############",
+};
+
+// A judge that knows blocks of 6 columns as "a" and anything else badly.
+Judged BlockJudge(const Piece& p) {
+  Judged j;
+  const bool block = p.box.Width() == 6 || p.box.Width() == 7;  // with the bridge's column, or without
+  j.answer.name = block ? "a" : p.box.Width() >= 12 ? "m" : "?";
+  j.answer.score = block ? 0.9f : p.box.Width() >= 12 ? 0.5f : 0.1f;
+  j.value = j.answer.score;
+  j.ranked = {{j.answer, j.value}};
+  return j;
+}
+
+TEST(ReaderSegmentation, TouchingPairCutWhereBothPartsReadBetterOverTheLine) {
+  const std::vector<Piece> line = {Drawn(kTouching)};
+  const std::vector<Reading> cut = SegmentLine(line, BlockJudge, 8.0);
+  ASSERT_EQ(NamesOf(cut), "a|a|");
+  EXPECT_EQ(cut[0].piece.box.Left, 0);
+  EXPECT_EQ(cut[1].piece.box.Right, 13);
+  EXPECT_LE(cut[0].piece.box.Right, cut[1].piece.box.Left);
+  // All pixels go to one of the parts.
+  EXPECT_EQ(cut[0].piece.pixels.size() + cut[1].piece.pixels.size(), line[0].pixels.size());
+
+  // A whole that reads as well as its parts stays whole: cuts have a price.
+  auto wholeIsGood = [](const Piece& p) {
+    Judged j = BlockJudge(p);
+    if (p.box.Width() >= 12) j.answer = {"m", 0.9f}, j.value = 0.9f;
+    return j;
+  };
+  EXPECT_EQ(NamesOf(SegmentLine(line, wholeIsGood, 8.0)), "m|");
+
+  // A column through three strokes (B, e) is never a cut between two letters.
+  const std::vector<std::string> threeStrokes = {
+      "######.######", "######.######", "#############", "######.######", "######.######", "######.######",
+      "#############", "######.######", "######.######", "######.######", "######.######", "#############",
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({Drawn(threeStrokes)}, BlockJudge, 8.0)), "m|");
+
+  // Cuts that leave loose ends (a part of two strokes apart) take a letter apart.
+  const std::vector<std::string> loose = {
+      "######.######", "#############", "######.......", "######.......", "######.......", "######.......",
+      "######.......", "######.......", "######.......", "######.......", "######.......", "#############",
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({Drawn(loose)}, BlockJudge, 8.0)), "m|");
+}
+
+TEST(ReaderSegmentation, BrokenPiecesJoinedWhereTheWholeReadsBetter) {
+  // Two halves of a ring with a gap of one column.
+  const Piece left = Drawn({"###", "#..", "#..", "#..", "#..", "#..", "#..", "###"}, 0, 0);
+  const Piece right = Drawn({"###", "..#", "..#", "..#", "..#", "..#", "..#", "###"}, 4, 0);
+  auto ring = [](const Piece& p) {
+    Judged j;
+    const bool whole = p.box.Width() == 7;
+    j.answer = whole ? Answer{"o", 0.9f} : Answer{"(", 0.4f};
+    j.value = j.answer.score;
+    return j;
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({left, right}, ring, 8.0)), "o|");
+  // Pieces farther apart than a letter's gap stay apart whatever they read as together.
+  const Piece far = Drawn({"###", "..#", "..#", "..#", "..#", "..#", "..#", "###"}, 9, 0);
+  auto wide = [](const Piece& p) {
+    Judged j;
+    j.answer = p.box.Width() > 3 ? Answer{"o", 0.9f} : Answer{"(", 0.4f};
+    j.value = j.answer.score;
+    return j;
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({left, far}, wide, 8.0)), "(|(|");
+  // A join pays its price: parts that read nearly as well stay apart.
+  auto close = [](const Piece& p) {
+    Judged j;
+    j.answer = p.box.Width() == 7 ? Answer{"o", 0.52f} : Answer{"(", 0.5f};
+    j.value = j.answer.score;
+    return j;
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({left, right}, close, 8.0)), "(|(|");
+}
+
+// Baseline at row 40, x-height 14, capitals 20 high.
+const LineMetrics kLine{40.0, 14.0, 20.0, 0.0};
+
+TEST(ReaderShape, NamesJudgedAgainstTheLinesHeights) {
+  const kyt::Rect small{0, 26, 11, 40}, tall{0, 20, 11, 40}, deep{0, 26, 11, 47};
+  // A small letter fits x-height, a capital or ascender letter capital height.
+  EXPECT_EQ(ShapeMisfit("a", small, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("D", tall, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("d", tall, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("D", small, kLine), 1.0f);  // an o of x-height read as D
+  EXPECT_EQ(ShapeMisfit("a", tall, kLine), 1.0f);
+  // Look-alikes fit both heights; their case is decided later.
+  EXPECT_EQ(ShapeMisfit("o", tall, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("O", small, kLine), 0.0f);
+  // Descenders go below the baseline, other letters do not.
+  EXPECT_EQ(ShapeMisfit("p", deep, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("p", small, kLine), 1.0f);
+  EXPECT_EQ(ShapeMisfit("n", deep, kLine), 1.0f);
+  EXPECT_EQ(ShapeMisfit("\xF0", deep, kLine), 0.0f);  // р
+  // A pair pattern is as wide as its two letters.
+  EXPECT_EQ(ShapeMisfit("rn", {0, 26, 22, 40}, kLine), 0.0f);
+  EXPECT_GT(ShapeMisfit("rn", {0, 26, 6, 40}, kLine), 0.5f);
+  // Letters of neither alphabet, signs: rare letters pay, signs are judged elsewhere.
+  EXPECT_GT(ShapeMisfit("\xBC", small, kLine), 0.0f);  // ј
+  EXPECT_EQ(ShapeMisfit("\xE0", small, kLine), 0.0f);  // а
+  EXPECT_EQ(ShapeMisfit("%", small, kLine), 0.0f);
+  // A line whose capitals are hardly taller than its small letters tells no reach.
+  EXPECT_EQ(ShapeMisfit("D", small, LineMetrics{40.0, 14.0, 15.0, 0.0}), 0.0f);
+}
+
+TEST(ReaderShape, MarksBySizeAndPlace) {
+  EXPECT_EQ(MarkByShape({0, 37, 3, 40}, kLine), ".");
+  EXPECT_EQ(MarkByShape({0, 36, 3, 43}, kLine), ",");
+  EXPECT_EQ(MarkByShape({0, 20, 3, 25}, kLine), "'");
+  EXPECT_EQ(MarkByShape({0, 31, 8, 33}, kLine), "-");
+  EXPECT_EQ(MarkByShape({0, 31, 28, 33}, kLine), "\x97");
+  EXPECT_EQ(MarkByShape({0, 26, 11, 40}, kLine), "");
+}
+
+TEST(ReaderShape, ShapeChoosesAmongTheNetworksCandidates) {
+  // DejaVu Sans at 16 pixels: a knowledge base may rank D over o for the
+  // small o; the line's x-height says o. Capitals stay capitals.
+  const kyt::Bitmap page = Render("DejaVuSans", 16, {U"Do not go down"});
+  EXPECT_EQ(Cp1251ToUtf8(ReadPage(page, Network("latin"), {}).Text()), "Do not go down\n");
+}
+
+Reading Ranked(int32_t left, std::vector<Valued> ranked) {
+  Reading r;
+  r.answer = ranked.front().answer;
+  r.ranked = std::move(ranked);
+  r.piece.box = {left, 20, left + 10, 40};
+  return r;
+}
+
+TEST(ReaderShape, LettersPreferredInWords) {
+  std::vector<Reading> line = {Ranked(0, {{{"]", 0.20f}, 0.20f}, {{"J", 0.10f}, 0.10f}, {{"l", 0.17f}, 0.03f}}),
+                               Ranked(12, {{{"u", 0.9f}, 0.9f}}), Ranked(24, {{{"n", 0.9f}, 0.9f}}),
+                               Ranked(36, {{{"e", 0.9f}, 0.9f}})};
+  PreferLettersInWords(line, 8);
+  EXPECT_EQ(NamesOf(line), "J|u|n|e|");
+  // A letter far behind stays behind; digits among digits and words of signs stay.
+  std::vector<Reading> far = {Ranked(0, {{{"3", 0.6f}, 0.6f}, {{"J", 0.2f}, 0.2f}}), Ranked(12, {{{"u", 0.9f}, 0.9f}}),
+                              Ranked(24, {{{"n", 0.9f}, 0.9f}})};
+  PreferLettersInWords(far, 8);
+  EXPECT_EQ(NamesOf(far), "3|u|n|");
+  std::vector<Reading> digits = {Ranked(0, {{{"3", 0.3f}, 0.3f}, {{"B", 0.25f}, 0.25f}}),
+                                 Ranked(12, {{{"4", 0.9f}, 0.9f}}), Ranked(30, {{{"a", 0.9f}, 0.9f}}),
+                                 Ranked(42, {{{"t", 0.9f}, 0.9f}})};
+  PreferLettersInWords(digits, 8);
+  EXPECT_EQ(NamesOf(digits), "3|4|a|t|");
+}
+
+TEST(ReaderShape, ReachAndDepthOfLetters) {
+  EXPECT_EQ(ReachOf('a'), Reach::Small);
+  EXPECT_EQ(ReachOf('h'), Reach::Tall);
+  EXPECT_EQ(ReachOf('D'), Reach::Tall);
+  EXPECT_EQ(ReachOf('7'), Reach::Tall);
+  EXPECT_EQ(ReachOf('o'), Reach::Either);  // look-alike
+  EXPECT_EQ(ReachOf('t'), Reach::Either);
+  EXPECT_EQ(ReachOf(0xE1), Reach::Tall);    // б
+  EXPECT_EQ(ReachOf(0xE0), Reach::Small);   // а
+  EXPECT_EQ(DepthOf('g'), Depth::Below);
+  EXPECT_EQ(DepthOf('Q'), Depth::Either);
+  EXPECT_EQ(DepthOf('x'), Depth::None);
+  EXPECT_EQ(DepthOf(0xF3), Depth::Below);   // у
+  EXPECT_EQ(DepthOf(0xF6), Depth::Either);  // ц
+  EXPECT_TRUE(IsRareLetter(0xBA));          // є
+  EXPECT_FALSE(IsRareLetter(0xB8));         // ё
+  EXPECT_FALSE(IsRareLetter('e'));
+}
+
+// ---- Layout next to segmentation ------------------------------------------------------------
+
+TEST(ReaderLayout, DotOfATouchingLetterStacksOntoIt) {
+  // h and i touching at their feet; the i's dot lies within the pair's box.
+  const std::vector<std::string> hi = {
+      "##........", "##.....##.", "##.....##.", "##........", "##.....##.", "######.##.",
+      "##..##.##.", "##..##.##.", "##..##.##.", "#########.",
+  };
+  InkPage page = PageOf(hi);
+  const std::vector<Piece> pieces = FindPieces(page);
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(StackPieces(pieces).size(), 1u);
+  // Beside a letter, not above its ink, a mark stays apart.
+  const std::vector<std::string> beside = {
+      "##.......", "##.......", "##.......", "##.......", "######...", "##..##...", "##..##...", "##..##.##",
+      "##..##.##",
+  };
+  InkPage page2 = PageOf(beside);
+  EXPECT_EQ(StackPieces(FindPieces(page2)).size(), 2u);
+}
+
+TEST(ReaderLayout, SerifLettersTouchingAtTheirFeetAreNoFrame) {
+  // Liberation Serif: h and i touch at their serifs at 20 pixels, with the
+  // i's dot inside the pair's box; straight stems and a long foot are no frame.
+  const kyt::Bitmap page = Render("LiberationSerif-Regular", 20, {U"Part Two", U"him his kim"});
+  InkPage ink = MakeInkPage(page, {196, false});
+  const std::vector<Piece> pieces = FindPieces(ink);
+  EXPECT_EQ(SetAsideRules(ink, pieces), 0u);
+  // Its dots do not make the line's letters small enough to pass for two lines.
+  EXPECT_EQ(FindLinePieces(ink, FindPieces(ink)).size(), 2u);
+}
+
+}  // namespace
+}  // namespace kytdcr::reader
