@@ -201,18 +201,23 @@ TEST(ReaderShape, LettersPreferredInWords) {
   std::vector<Reading> line = {Ranked(0, {{{"]", 0.20f}, 0.20f}, {{"J", 0.10f}, 0.10f}, {{"l", 0.17f}, 0.03f}}),
                                Ranked(12, {{{"u", 0.9f}, 0.9f}}), Ranked(24, {{{"n", 0.9f}, 0.9f}}),
                                Ranked(36, {{{"e", 0.9f}, 0.9f}})};
-  PreferLettersInWords(line, 8);
+  PreferWordsOwnKind(line, 8);
   EXPECT_EQ(NamesOf(line), "J|u|n|e|");
   // A letter far behind stays behind; digits among digits and words of signs stay.
   std::vector<Reading> far = {Ranked(0, {{{"3", 0.6f}, 0.6f}, {{"J", 0.2f}, 0.2f}}), Ranked(12, {{{"u", 0.9f}, 0.9f}}),
                               Ranked(24, {{{"n", 0.9f}, 0.9f}})};
-  PreferLettersInWords(far, 8);
+  PreferWordsOwnKind(far, 8);
   EXPECT_EQ(NamesOf(far), "3|u|n|");
   std::vector<Reading> digits = {Ranked(0, {{{"3", 0.3f}, 0.3f}, {{"B", 0.25f}, 0.25f}}),
                                  Ranked(12, {{{"4", 0.9f}, 0.9f}}), Ranked(30, {{{"a", 0.9f}, 0.9f}}),
                                  Ranked(42, {{{"t", 0.9f}, 0.9f}})};
-  PreferLettersInWords(digits, 8);
+  PreferWordsOwnKind(digits, 8);
   EXPECT_EQ(NamesOf(digits), "3|4|a|t|");
+  // In a number, letters that a digit could nearly be become that digit.
+  std::vector<Reading> number = {Ranked(0, {{{"2", 0.9f}, 0.9f}}), Ranked(12, {{{"st", 0.5f}, 0.5f}, {{"0", 0.4f}, 0.4f}}),
+                                 Ranked(24, {{{"0", 0.9f}, 0.9f}}), Ranked(36, {{{"8", 0.9f}, 0.9f}})};
+  PreferWordsOwnKind(number, 8);
+  EXPECT_EQ(NamesOf(number), "2|0|0|8|");
 }
 
 TEST(ReaderShape, ReachAndDepthOfLetters) {

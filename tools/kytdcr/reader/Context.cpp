@@ -108,7 +108,8 @@ std::string MarkByShape(const kyt::Rect& b, const LineMetrics& m) {
 float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetrics& m) {
   if (name.empty() || m.xHeight <= 0) return 0.0f;
   // A name of several letters (a pattern of a touching pair) reaches as high
-  // and as deep as its letters do together, and is as wide as they are.
+  // and as deep as its letters do together, and is as wide as they are; the
+  // narrowest letters are a fraction of the x-height wide.
   Reach reach = Reach::Small;
   Depth depth = Depth::None;
   double narrowest = 0.0;  // in x-heights
@@ -121,7 +122,9 @@ float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetri
     const Depth d = DepthOf(c);
     if (d == Depth::Below) depth = Depth::Below;
     if (d == Depth::Either && depth == Depth::None) depth = Depth::Either;
-    narrowest += std::strchr("ijlI1!.,':;|", char(c)) ? 0.15 : std::strchr("frt", char(c)) ? 0.3 : 0.45;
+    narrowest += std::strchr("ijlI1!.,':;|\xB3\xB2\xBF\xAF", char(c)) ? 0.15
+                 : std::strchr("frtJ\xE3", char(c))                   ? 0.3  // г
+                                                                         : 0.45;
   }
   if (!letters) return 0.0f;
   const double x = m.xHeight, cap = m.capHeight;
@@ -139,35 +142,47 @@ float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetri
   const double slack = 1.0 + 0.1 * x, span = 1.0 + 0.15 * x;
   if (depth == Depth::None) misfit = std::max(misfit, ramp((below - slack) / span));
   if (depth == Depth::Below) misfit = std::max(misfit, ramp((0.25 * x - below) / span));
-  if (name.size() > 1) misfit = std::max(misfit, ramp((narrowest * x - box.Width()) / (0.25 * x)));
+  // As wide as its letters: a stroke is no л, a pair pattern no single letter.
+  misfit = std::max(misfit, ramp((narrowest * x - box.Width()) / (0.25 * x)));
   // Letters of neither alphabet a page of English or Russian is written in.
   if (name.size() == 1 && IsRareLetter(static_cast<unsigned char>(name[0]))) misfit = std::max(misfit, 0.5);
   return float(misfit);
 }
 
-void PreferLettersInWords(std::vector<Reading>& glyphs, int32_t space) {
-  constexpr float kLetterReach = 0.2f;  // how much worse the letter may be
-  auto isLetter = [](const Reading& r) { return IsLetter(Single(r.answer.name)); };
+void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space) {
+  constexpr float kReach = 0.2f;  // how much worse the glyph of the word's kind may be
+  auto isLetter = [](const std::string& name) {
+    for (unsigned char c : name)
+      if (!IsLetter(c)) return false;
+    return !name.empty();
+  };
+  auto isDigit = [](const std::string& name) { return name.size() == 1 && IsDigit(Single(name)); };
   size_t start = 0;
   for (size_t i = 1; i <= glyphs.size(); ++i) {
     if (i < glyphs.size() && glyphs[i].piece.box.Left - glyphs[i - 1].piece.box.Right < space) continue;
-    // The word is glyphs[start, i).
-    size_t letters = 0;
-    for (size_t k = start; k < i; ++k) letters += isLetter(glyphs[k]);
-    for (size_t k = start; k < i && letters >= 2; ++k) {
-      Reading& r = glyphs[k];
-      const unsigned char c = Single(r.answer.name);
-      // Signs that belong in words or at their ends, and the strokes l I 1 |
-      // that the neighbour rule decides, stay.
-      if (c == 0 || IsLetter(c) || std::strchr(".,;:!?'\"-()%|1\x96\x97\xAB\xBB\x84\x93\x94", char(c))) continue;
-      const bool besideLetter = (k > start && isLetter(glyphs[k - 1])) || (k + 1 < i && isLetter(glyphs[k + 1]));
-      if (!besideLetter || r.ranked.empty()) continue;
-      const float value = r.ranked.front().value;
-      for (const Valued& v : r.ranked) {
-        if (v.value < value - kLetterReach) break;
-        if (v.answer.name.size() == 1 && IsLetter(Single(v.answer.name))) {
-          r.answer = v.answer;
-          break;
+    // The word is glyphs[start, i): of letters, of digits, or neither.
+    size_t letters = 0, digits = 0;
+    for (size_t k = start; k < i; ++k) letters += isLetter(glyphs[k].answer.name), digits += isDigit(glyphs[k].answer.name);
+    const bool ofDigits = digits >= 2 && digits > letters;
+    if (ofDigits || letters >= 2) {
+      auto ofKind = [&](const std::string& name) { return ofDigits ? isDigit(name) : isLetter(name); };
+      for (size_t k = start; k < i; ++k) {
+        Reading& r = glyphs[k];
+        const unsigned char c = Single(r.answer.name);
+        // Signs that belong in words and numbers or at their ends, and the
+        // strokes l I 1 | that the neighbour rule decides, stay.
+        if (ofKind(r.answer.name) || r.ranked.empty()) continue;
+        if (c != 0 && std::strchr(".,;:!?'\"-()%/|1lIOo\x96\x97\xAB\xBB\x84\x93\x94", char(c))) continue;
+        const bool beside = (k > start && ofKind(glyphs[k - 1].answer.name)) ||
+                            (k + 1 < i && ofKind(glyphs[k + 1].answer.name));
+        if (!beside) continue;
+        const float value = r.ranked.front().value;
+        for (const Valued& v : r.ranked) {
+          if (v.value < value - kReach) break;
+          if (v.answer.name.size() == 1 && ofKind(v.answer.name)) {
+            r.answer = v.answer;
+            break;
+          }
         }
       }
     }
@@ -199,9 +214,11 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
     for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
       const unsigned char c = Single(glyphs[i].answer.name), n = Single(glyphs[i + 1].answer.name);
       const bool softSign = c == 0xFC || c == 0xDC;
-      const bool stroke = IsBar(n) || n == 0xB3 || n == 0xB2 || n == 0xBF || n == 0xAF;  // і І ї Ї
       const kyt::Rect& a = glyphs[i].piece.box;
       const kyt::Rect& b = glyphs[i + 1].piece.box;
+      // The stroke as the network names it, or by its shape: narrow, and as tall as the sign.
+      const bool stroke = IsBar(n) || n == 0xB3 || n == 0xB2 || n == 0xBF || n == 0xAF ||  // і І ї Ї
+                          (b.Width() * 3 <= a.Height() && b.Height() * 5 >= a.Height() * 4);
       if (!softSign || !stroke || b.Left - a.Right > 0.4 * x || b.Height() > 1.25 * a.Height()) continue;
       glyphs[i].piece.Add(glyphs[i + 1].piece);
       glyphs[i].answer.name = c == 0xFC ? "\xFB" : "\xDB";

@@ -139,7 +139,7 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
   {
     std::vector<Reading> all;
     for (const auto& glyphs : lineGlyphs)
-      for (const Piece& g : glyphs) all.push_back({g, classifier.Classify(g)});
+      for (const Piece& g : glyphs) all.push_back({g, classifier.Classify(g), {}});
     if (!all.empty()) typical = MeasureLine(all, classifier, std::nullopt);
   }
   std::vector<std::vector<Reading>> readings;
@@ -152,7 +152,7 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
     std::vector<Reading>& line = readings[l];
     const LineMetrics m = MeasureLine(line, classifier, typical);
     // The context rules may join glyphs; words are found again after them.
-    PreferLettersInWords(line, page.space);
+    PreferWordsOwnKind(line, page.space);
     ApplyLineContext(line, page.space, m, classifier);
     Line out;
     int32_t right = INT32_MIN;

@@ -156,8 +156,10 @@ LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& cl
                         const std::optional<LineMetrics>& page);
 
 // Within a word of letters, a glyph read as a digit or a sign that a letter
-// could be nearly as well (J read as ] or 3) becomes that letter.
-void PreferLettersInWords(std::vector<Reading>& glyphs, int32_t space);
+// could be nearly as well (J read as ] or 3) becomes that letter; within a
+// number, a glyph read as letters that a digit could be (0 read as a pair
+// pattern) becomes that digit.
+void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space);
 
 // Letter case of look-alikes from height, punctuation from size and place,
 // l / I / 1 / | from the neighbours; a gap of `space` empty columns or more
