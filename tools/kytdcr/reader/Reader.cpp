@@ -103,10 +103,16 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
   Page page;
   page.width = picture.Width();
   page.height = picture.Height();
-  const InkChoice ink = ChooseInk(LuminanceHistogram(picture), settings.bw, settings.invert);
+  const Histogram histogram = LuminanceHistogram(picture);
+  // Light text on dark is told by what stands out in each neighbourhood, so
+  // that paper shaded dark over much of the page is still paper.
+  std::optional<bool> invert = settings.invert;
+  if (!invert) invert = InvertedByTiles(picture);
+  const InkChoice ink = ChooseInk(histogram, settings.bw, invert);
   page.bw = ink.bw;
   page.invert = ink.invert;
-  InkPage cells = MakeInkPage(picture, ink);
+  // A threshold given is used as given; the automatic one follows uneven paper.
+  InkPage cells = settings.bw ? MakeInkPage(picture, ink) : MakeAdaptiveInkPage(picture, ink, histogram);
 
   std::vector<Piece> pieces = FindPieces(cells);
   if (SetAsideRules(cells, pieces) > 0) pieces = FindPieces(cells);

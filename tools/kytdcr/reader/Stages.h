@@ -30,6 +30,11 @@ struct InkChoice {
 // on a plain black-on-white page. Given values are kept.
 InkChoice ChooseInk(const Histogram& histogram, std::optional<int32_t> bw, std::optional<bool> invert);
 
+// Light text on dark as the page's neighbourhoods show it: in each tile the
+// text is what stands out from the tile's usual level, darker or lighter.
+// Empty where the page does not say (no text, or as much of either).
+std::optional<bool> InvertedByTiles(const kyt::Bitmap& picture);
+
 // A two-level page, row-major: ink(x, y) is 1 for ink.
 struct InkPage {
   int32_t width = 0, height = 0;
@@ -39,6 +44,22 @@ struct InkPage {
 };
 
 InkPage MakeInkPage(const kyt::Bitmap& picture, const InkChoice& choice);
+
+// The paper's level (on the scale where ink is dark) over the page, one value
+// per tile of `tile` pixels, taken where the paper is lightest in each tile's
+// neighbourhood; the caller interpolates between tile centres.
+struct PaperMap {
+  int32_t tile = 0, cols = 0, rows = 0;
+  std::vector<double> level;
+  double At(double x, double y) const;  // interpolated at picture coordinates
+};
+PaperMap MeasurePaper(const kyt::Bitmap& picture, bool invert);
+
+// As MakeInkPage, but where the paper is uneven (shaded, lit from one side,
+// a gradient behind the text) the threshold follows the paper: it lies where
+// `choice.bw` lies between the page's ink and its paper, measured against the
+// paper nearby. An even page comes out exactly as MakeInkPage makes it.
+InkPage MakeAdaptiveInkPage(const kyt::Bitmap& picture, const InkChoice& choice, const Histogram& histogram);
 
 // The median length of horizontal ink runs: the stroke width of text.
 double StrokeWidth(const InkPage& page);
