@@ -271,5 +271,45 @@ TEST(ReaderLayout, SerifLettersTouchingAtTheirFeetAreNoFrame) {
   EXPECT_EQ(FindLinePieces(ink, FindPieces(ink)).size(), 2u);
 }
 
+TEST(ReaderLayout, SeveralTouchingLinesSplitByTheirCores) {
+  // Five lines drawn 6 rows closer than their line height: every line's
+  // descenders touch the next line's ascenders, one run of ink rows in all.
+  Font f(FindFontFile("DejaVuSans"));
+  f.SetPixelSize(20);
+  PageStyle style;
+  style.lineGap = -6;
+  const std::vector<std::u32string> lines = {U"Bright days in July", U"quickly pass by, gone",
+                                             U"play hockey, fly kites", U"jump high, dig deep", U"the end."};
+  const kyt::Bitmap page = f.RenderPage(lines, style);
+  InkPage ink = MakeInkPage(page, {196, false});
+  int32_t runs = 0;
+  for (int32_t y = 0, was = 0; y < ink.height; ++y) {
+    int32_t any = 0;
+    for (int32_t x = 0; x < ink.width; ++x) any = any || ink.At(x, y);
+    runs += any && !was;
+    was = any;
+  }
+  ASSERT_EQ(runs, 1) << "the lines should touch";
+  const auto found = FindLinePieces(ink, FindPieces(ink));
+  ASSERT_EQ(found.size(), 5u);
+  // Each line's pieces lie in its own rows: no glyph of one line in another.
+  for (size_t k = 1; k < found.size(); ++k) {
+    int32_t bottomAbove = INT32_MIN, topBelow = INT32_MAX;
+    std::vector<int32_t> above, below;
+    for (const Piece& p : found[k - 1]) above.push_back(p.box.Bottom);
+    for (const Piece& p : found[k]) below.push_back(p.box.Top);
+    std::sort(above.begin(), above.end());
+    std::sort(below.begin(), below.end());
+    bottomAbove = above[above.size() / 2];
+    topBelow = below[below.size() / 2];
+    EXPECT_LT(bottomAbove, topBelow + 4) << "line " << k;
+  }
+  const std::string text = Cp1251ToUtf8(ReadPage(page, Network("latin"), {}).Text());
+  size_t breaks = 0;
+  for (char c : text) breaks += c == '\n';
+  EXPECT_EQ(breaks, 5u) << text;
+  EXPECT_NE(text.find("end."), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace kytdcr::reader

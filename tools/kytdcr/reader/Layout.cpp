@@ -79,6 +79,114 @@ int32_t InkMedianHeight(const std::vector<Piece>& pieces) {
   return 0;
 }
 
+// The cores of a band's text lines, top to bottom: runs of rows dense with
+// ink (the zone of the small letters, between x-height and baseline), apart
+// from one another by more than a letter's height. Rows [first, second).
+std::vector<std::pair<int32_t, int32_t>> LineCores(const std::vector<Piece>& band, int32_t top, int32_t height,
+                                                   int32_t typical) {
+  std::vector<double> profile(size_t(height), 0.0), smooth(size_t(height), 0.0);
+  for (const Piece& p : band)
+    for (const kyt::TPoint& q : p.pixels) profile[size_t(q.Y - top)] += 1.0;
+  double most = 0.0;
+  for (int32_t r = 0; r < height; ++r) {
+    double sum = 0;
+    int n = 0;
+    for (int32_t k = std::max(0, r - 1); k <= std::min(height - 1, r + 1); ++k) sum += profile[size_t(k)], ++n;
+    smooth[size_t(r)] = sum / n;
+    most = std::max(most, smooth[size_t(r)]);
+  }
+  // Runs of rows at least `share` of `level` dense, among the rows `allowed`.
+  auto coresAt = [&](double level, double share, const std::vector<uint8_t>& allowed) {
+    std::vector<std::pair<int32_t, int32_t>> runs, found;
+    for (int32_t r = 0; r < height; ++r) {
+      if (!allowed[size_t(r)] || smooth[size_t(r)] < share * level) continue;
+      if (!runs.empty() && r - runs.back().second < std::max(2, typical / 4)) {
+        runs.back().second = r + 1;
+      } else {
+        runs.push_back({r, r + 1});
+      }
+    }
+    for (const auto& [a, b] : runs)
+      if ((b - a) * 100 >= typical * 35) found.push_back({top + a, top + b});
+    return found;
+  };
+  std::vector<uint8_t> allowed(size_t(height), 1);
+  std::vector<std::pair<int32_t, int32_t>> cores = coresAt(most, 0.35, allowed);
+  if (cores.empty()) return {};
+  for (size_t k = 1; k < cores.size(); ++k)
+    if ((cores[k].first + cores[k].second) - (cores[k - 1].first + cores[k - 1].second) < typical * 2) return {};
+  // A short line (the last of a paragraph) is less dense than the long ones:
+  // its core is looked for again among the rows away from the cores found.
+  for (const auto& [a, b] : cores)
+    for (int32_t r = std::max(top, a - typical / 2); r < std::min(top + height, b + typical / 2); ++r)
+      allowed[size_t(r - top)] = 0;
+  double rest = 0.0;
+  for (int32_t r = 0; r < height; ++r)
+    if (allowed[size_t(r)]) rest = std::max(rest, smooth[size_t(r)]);
+  if (rest >= 0.1 * most) {
+    for (const auto& core : coresAt(rest, 0.5, allowed)) {
+      bool apart = true;
+      for (const auto& c : cores)
+        apart = apart && std::abs((core.first + core.second) - (c.first + c.second)) >= typical * 2;
+      if (apart) cores.push_back(core);
+    }
+    std::sort(cores.begin(), cores.end());
+  }
+  return cores;
+}
+
+// Splits a band of several touching lines at once, one line per core: each
+// piece goes to the line whose core it meets (or the nearest core, for dots
+// and accents), and a piece meeting several cores (glyphs of two lines
+// touching) is cut at the emptiest row between them.
+bool SplitByCores(std::vector<Piece>& band, int32_t top, int32_t height, int32_t typical,
+                  std::vector<std::vector<Piece>>& out) {
+  const auto cores = LineCores(band, top, height, typical);
+  if (cores.size() < 2) return false;
+  std::vector<int32_t> profile(size_t(height), 0);
+  for (const Piece& p : band)
+    for (const kyt::TPoint& q : p.pixels) ++profile[size_t(q.Y - top)];
+  // cuts[k]: the first row of line k + 1.
+  std::vector<int32_t> cuts;
+  for (size_t k = 0; k + 1 < cores.size(); ++k) {
+    int32_t best = cores[k].second;
+    for (int32_t r = cores[k].second; r <= cores[k + 1].first; ++r)
+      if (profile[size_t(r - top)] < profile[size_t(best - top)]) best = r;
+    cuts.push_back(best);
+  }
+  auto lineOfRow = [&](int32_t y) {
+    size_t k = 0;
+    while (k < cuts.size() && y >= cuts[k]) ++k;
+    return k;
+  };
+  std::vector<std::vector<Piece>> lines(cores.size());
+  for (Piece& p : band) {
+    size_t first = cores.size(), last = 0;
+    for (size_t k = 0; k < cores.size(); ++k)
+      if (p.box.Top < cores[k].second && p.box.Bottom > cores[k].first) first = std::min(first, k), last = k;
+    if (first == cores.size()) {
+      // Meets no core: the nearest.
+      size_t nearest = 0;
+      int32_t distance = INT32_MAX;
+      for (size_t k = 0; k < cores.size(); ++k) {
+        const int32_t d = p.box.Bottom <= cores[k].first ? cores[k].first - p.box.Bottom : p.box.Top - cores[k].second;
+        if (d < distance) distance = d, nearest = k;
+      }
+      lines[nearest].push_back(std::move(p));
+    } else if (first == last) {
+      lines[first].push_back(std::move(p));
+    } else {
+      std::vector<std::vector<kyt::TPoint>> parts(cores.size());
+      for (const kyt::TPoint& q : p.pixels) parts[std::clamp(lineOfRow(q.Y), first, last)].push_back(q);
+      for (size_t k = first; k <= last; ++k)
+        if (!parts[k].empty()) lines[k].push_back(FromPixels(std::move(parts[k])));
+    }
+  }
+  for (auto& l : lines)
+    if (!l.empty()) out.push_back(std::move(l));
+  return true;
+}
+
 // Cuts `band` (pieces of one run of ink rows, spanning rows top..bottom-1) into
 // lines where the row profile shows two lines touching.
 void CutTouchingLines(std::vector<Piece> band, int depth, std::vector<std::vector<Piece>>& out) {
@@ -92,6 +200,9 @@ void CutTouchingLines(std::vector<Piece> band, int depth, std::vector<std::vecto
   // The height of the band's letters: the median over its ink, so that dots,
   // accents and specks do not pass for letters.
   const int32_t typical = InkMedianHeight(band);
+  if (depth == 0 && band.size() >= 6 && typical > 0 && height >= 2 * typical &&
+      SplitByCores(band, top, height, typical, out))
+    return;
   if (depth < 8 && band.size() >= 6 && typical > 0 && height >= 2 * typical) {
     std::vector<int32_t> profile(size_t(height), 0);
     for (const Piece& p : band)
