@@ -239,6 +239,71 @@ TEST(ReaderShape, ReachAndDepthOfLetters) {
   EXPECT_FALSE(IsRareLetter('e'));
 }
 
+// A classifier whose knowledge base knows these names and nothing else.
+struct KnownNames {
+  kyt::TBackProp network{4, 2, 4};
+  explicit KnownNames(const std::vector<std::string>& names) {
+    for (const auto& n : names) {
+      kyt::TTrainingPairs p;
+      p.Name = n;
+      p.Target.assign(5, 1.0f);
+      network.TrainingSet.push_back(p);
+    }
+  }
+};
+
+Reading Read(const std::string& name, const Piece& piece) {
+  Reading r;
+  r.answer.name = name;
+  r.piece = piece;
+  return r;
+}
+
+TEST(ReaderShape, PerCentFromItsRingsAndStroke) {
+  KnownNames kb({"%", "o", "/", "5", "8", "Z"});
+  Classifier classifier(kb.network);
+  const std::vector<std::string> ring = {"#####", "#...#", "#...#", "#...#", "#####"};
+  const std::vector<std::string> slash = {"...#", "...#", "..#.", "..#.", "..#.", ".#..", ".#..", ".#..",
+                                          ".#..", "#...", "#...", "#...", "#...", "#..."};
+  // Baseline at row 40, x-height 14, capitals 20 high: the sign stands 14 rows high.
+  std::vector<Reading> line = {Read("5", Drawn(std::vector<std::string>(14, "########"), 0, 26)),
+                               Read("o", Drawn(ring, 12, 26)), Read("Z", Drawn(slash, 17, 26)),
+                               Read("o", Drawn(ring, 21, 35))};
+  ApplyLineContext(line, 1000, kLine, classifier);
+  ASSERT_EQ(NamesOf(line), "5|%|");
+  EXPECT_EQ(line[1].piece.box.Left, 12);
+  EXPECT_EQ(line[1].piece.box.Right, 26);
+  // Two rings side by side at one height are two letters, and solid dots no rings.
+  std::vector<Reading> oo = {Read("o", Drawn(ring, 0, 35)), Read("Z", Drawn(slash, 5, 26)),
+                             Read("o", Drawn(ring, 9, 35))};
+  ApplyLineContext(oo, 1000, kLine, classifier);
+  EXPECT_EQ(oo.size(), 3u);
+  EXPECT_EQ(NamesOf(oo).find('%'), std::string::npos);
+  const std::vector<std::string> dot = {"#####", "#####", "#####", "#####", "#####"};
+  std::vector<Reading> dots = {Read("o", Drawn(dot, 12, 26)), Read("Z", Drawn(slash, 17, 26)),
+                               Read("o", Drawn(dot, 21, 35))};
+  ApplyLineContext(dots, 1000, kLine, classifier);
+  EXPECT_EQ(dots.size(), 3u);
+  EXPECT_EQ(NamesOf(dots).find('%'), std::string::npos);
+}
+
+TEST(ReaderShape, YeryFromASoftSignAndANarrowStroke) {
+  KnownNames kb({"\xFC", "\xFB", "(", "\xEB"});  // ь ы ( л
+  Classifier classifier(kb.network);
+  // The stroke read as "(" or as л: narrow and as tall as the sign, it is ы's.
+  for (const char* stroke : {"(", "\xEB"}) {
+    std::vector<Reading> line = {Read("\xFC", Drawn(std::vector<std::string>(14, "#########"), 0, 26)),
+                                 Read(stroke, Drawn(std::vector<std::string>(14, "###"), 11, 26))};
+    ApplyLineContext(line, 1000, kLine, classifier);
+    EXPECT_EQ(NamesOf(line), "\xFB|") << stroke;
+  }
+  // A letter of its own width beside the sign stays a letter.
+  std::vector<Reading> wide = {Read("\xFC", Drawn(std::vector<std::string>(14, "#########"), 0, 26)),
+                               Read("\xEB", Drawn(std::vector<std::string>(14, "########"), 11, 26))};
+  ApplyLineContext(wide, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(wide), "\xFC|\xEB|");
+}
+
 // ---- Layout next to segmentation ------------------------------------------------------------
 
 TEST(ReaderLayout, DotOfATouchingLetterStacksOntoIt) {

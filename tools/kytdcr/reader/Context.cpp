@@ -23,6 +23,30 @@ bool KnownCase(unsigned char c, const Classifier& classifier) {
   return IsLetter(c) && classifier.Has(std::string(1, char(OtherCase(c))));
 }
 
+// Whether the piece's ink encloses paper (o, 0, a ring).
+bool HasHole(const Piece& p) {
+  const int32_t w = p.box.Width() + 2, h = p.box.Height() + 2;
+  std::vector<uint8_t> cell(size_t(w) * size_t(h), 0);  // 0 paper, 1 ink, 2 paper reached from outside
+  for (const kyt::TPoint& q : p.pixels) cell[size_t(q.Y - p.box.Top + 1) * size_t(w) + size_t(q.X - p.box.Left + 1)] = 1;
+  std::vector<size_t> stack = {0};
+  cell[0] = 2;
+  while (!stack.empty()) {
+    const size_t i = stack.back();
+    stack.pop_back();
+    const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
+    const int32_t dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
+    for (int k = 0; k < 4; ++k) {
+      const int32_t nx = x + dx[k], ny = y + dy[k];
+      if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+      const size_t n = size_t(ny) * size_t(w) + size_t(nx);
+      if (cell[n] == 0) cell[n] = 2, stack.push_back(n);
+    }
+  }
+  for (uint8_t c : cell)
+    if (c == 0) return true;
+  return false;
+}
+
 bool IsBar(unsigned char c) { return c == 'l' || c == 'I' || c == '1' || c == '|'; }
 
 }  // namespace
@@ -223,6 +247,25 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       glyphs[i].piece.Add(glyphs[i + 1].piece);
       glyphs[i].answer.name = c == 0xFC ? "\xFB" : "\xDB";
       glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
+    }
+  }
+
+  // A per cent sign comes apart into its two rings and the stroke between:
+  // a ring high on the left, a taller stroke, a ring low on the right.
+  if (classifier.Has("%")) {
+    for (size_t i = 0; i + 2 < glyphs.size(); ++i) {
+      const kyt::Rect& a = glyphs[i].piece.box;
+      const kyt::Rect& b = glyphs[i + 1].piece.box;
+      const kyt::Rect& c = glyphs[i + 2].piece.box;
+      const bool close = b.Left - a.Right <= 0.3 * x && c.Left - b.Right <= 0.3 * x;
+      const bool shape = a.Height() * 10 <= b.Height() * 7 && c.Height() * 10 <= b.Height() * 7 &&
+                         (c.Top - a.Top) * 5 >= b.Height() && b.Height() >= 0.9 * x;
+      if (!close || !shape || !HasHole(glyphs[i].piece) || !HasHole(glyphs[i + 2].piece)) continue;
+      glyphs[i].piece.Add(glyphs[i + 1].piece);
+      glyphs[i].piece.Add(glyphs[i + 2].piece);
+      glyphs[i].answer.name = "%";
+      glyphs[i].ranked.clear();
+      glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1), glyphs.begin() + std::ptrdiff_t(i + 3));
     }
   }
 

@@ -62,6 +62,11 @@ bool IsLookAlike(unsigned char c) {
             small);
 }
 
+bool HasMark(unsigned char c) {
+  // i j; ё Ё й Й ї Ї і (І has none), the accented capitals of the code page
+  return In("ij", c) || In("\xB8\xA8\xE9\xC9\xBF\xAF\xB3", c);
+}
+
 bool IsRareLetter(unsigned char c) {
   if (c == 0xA8 || c == 0xB8) return false;  // Ё ё
   for (const auto& p : kPairs)

@@ -29,6 +29,9 @@ Depth DepthOf(unsigned char c);
 // (і ї є ґ ў ј ѕ ђ ѓ љ њ ќ ћ џ and their capitals).
 bool IsRareLetter(unsigned char c);
 
+// Letters drawn with a mark apart above their body: i j ё й ї і and capitals.
+bool HasMark(unsigned char c);
+
 // The single byte of a one-character name, or 0.
 inline unsigned char Single(const std::string& name) {
   return name.size() == 1 ? static_cast<unsigned char>(name[0]) : 0;

@@ -2,7 +2,9 @@
 // cutting of touching glyphs and joining of broken ones by those answers.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
+#include "Letters.h"
 #include "Stages.h"
 #include "recognition/GlobalMdl.h"
 
@@ -156,12 +158,28 @@ Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics&
     best.value = kMarkValue;
     return best;
   }
-  // i and j have their dot apart; a glyph of one stroke is neither.
-  const bool dotted = GroupsOf(piece).size() > 1;
+  // i and j have their dot apart; a glyph of one stroke is neither. A glyph
+  // with a small mark over its body is no letter without one (i read as l or f).
+  const std::vector<Group> groups = GroupsOf(piece);
+  const bool dotted = groups.size() > 1;
+  bool marked = false;
+  if (dotted) {
+    const Group& body = *std::max_element(groups.begin(), groups.end(),
+                                          [](const Group& a, const Group& b) { return a.count < b.count; });
+    for (const Group& g : groups) {
+      const int32_t overlap = std::min(g.right, body.right) - std::max(g.left, body.left) + 1;
+      marked = marked || (&g != &body && g.count * 3 <= body.count && g.bottom < body.top && overlap * 2 >= g.right - g.left + 1);
+    }
+  }
+  const bool stem = metrics.capHeight - metrics.xHeight >= 2.0 &&
+                    metrics.baseline - piece.box.Top < (metrics.xHeight + metrics.capHeight) / 2.0;
   bool first = true;
   for (const Answer& a : ranked) {
     float misfit = ShapeMisfit(a.name, piece.box, metrics);
-    if (!dotted && (a.name == "i" || a.name == "j")) misfit = std::max(misfit, 0.5f);
+    // (A stem of only x-height may have lost its dot to a touching f.)
+    if (!dotted && !stem && (a.name == "i" || a.name == "j")) misfit = std::max(misfit, 0.5f);
+    if (marked && a.name.size() == 1 && !HasMark(Single(a.name)) && !std::strchr(":;!?=%\"\x84\x93\x94", a.name[0]))
+      misfit = std::max(misfit, 0.5f);
     const float value = a.score - kMisfitPrice * misfit;
     if (first || value > best.value) best.answer = a, best.value = value, first = false;
     best.ranked.push_back({a, value});
