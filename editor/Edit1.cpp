@@ -24,6 +24,8 @@ constexpr forms::Control kControls[] = {
     CommandLabel(),
 };
 
+constexpr PickerButton kPickers[] = {kChooseObject};
+
 constexpr forms::Form kLayout{.Name = "TEditForm1", .Caption = "EditForm1", .ClientWidth = 376,
                               .ClientHeight = 272, .Font = kFormFont, .Color = forms::kColorBtnFace,
                               .Controls = kControls};
@@ -32,8 +34,6 @@ constexpr forms::Form kLayout{.Name = "TEditForm1", .Caption = "EditForm1", .Cli
 
 const forms::Form& EditForm1Layout() { return kLayout; }
 
-void TEditForm1::Click(IFormWindow& window, std::string_view control) {
-  if (control == "SpeedButton1") SpeedButton1Click(window);
-}
+TEditForm1::TEditForm1(IPickerHost* host) : TEditForm(EditForm1Layout(), host, kPickers) {}
 
 }  // namespace kyt::editor

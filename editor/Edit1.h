@@ -8,8 +8,7 @@ const forms::Form& EditForm1Layout();
 
 class TEditForm1 final : public TEditForm {
  public:
-  explicit TEditForm1(IPickerHost* host) : TEditForm(EditForm1Layout(), host) {}
-  void Click(IFormWindow& window, std::string_view control) override;
+  explicit TEditForm1(IPickerHost* host);
 };
 
 }  // namespace kyt::editor

@@ -6,21 +6,22 @@ namespace kyt::editor {
 
 namespace {
 
-constexpr forms::Control kControls[] = {
-    OkButton(232, 318, 65),
-    CancelButton(304, 318, 65),
-    ObjectPanel(),
-    EditField("Edit1", "NeoBookPanel1", 309),
-    ChooseObjectButton(),
-    ObjectHelpBox(),
-    HelpPicture("Image2"),
-    ObjectHelpLabel(),
-    Panel("NeoBookPanel2", 8, 168, 65, 3, "NeoBookPanel2"),
-    EditField("EditVar2", "NeoBookPanel2", 277),
-    GlyphButton("SpeedButtonFon2", "NeoBookPanel2", 296, 24, forms::PictureId::ChooseFile, kHintChooseFile),
-    GlyphButton("SpeedButton2", "NeoBookPanel2", 328, 24, forms::PictureId::InsertVariable, kHintInsertVariable),
-    CommandBox(238, 4),
-    CommandLabel(),
+constexpr auto kControls = Joined(
+    ButtonsAndObjectPanel(318),
+    std::array{
+        Panel("NeoBookPanel2", 8, 168, 65, 3, "NeoBookPanel2"),
+        EditField("EditVar2", "NeoBookPanel2", 277),
+        GlyphButton("SpeedButtonFon2", "NeoBookPanel2", 296, 24, forms::PictureId::ChooseFile, kHintChooseFile),
+        GlyphButton("SpeedButton2", "NeoBookPanel2", 328, 24, forms::PictureId::InsertVariable,
+                    kHintInsertVariable),
+        CommandBox(238, 4),
+        CommandLabel(),
+    });
+
+// SpeedButton1Click; SpeedButton2Click: a variable into the file name.
+constexpr PickerButton kPickers[] = {
+    kChooseObject,
+    {"SpeedButton2", "EditVar2", kRequestChooseVariable, PickRule::InsertAtCaret},
 };
 
 constexpr forms::Form kLayout{.Name = "TEditForm2FL", .Caption = "EditForm2FL", .ClientWidth = 376,
@@ -72,14 +73,11 @@ const std::string& PictureFilter() {
   return filter;
 }
 
-void TEditForm2FL::Click(IFormWindow& window, std::string_view control) {
-  if (control == "SpeedButton1") {
-    SpeedButton1Click(window);
-  } else if (control == "SpeedButton2") {  // SpeedButton2Click: a variable into the file name
-    Pick(window, "EditVar2", kRequestChooseVariable, PickRule::InsertAtCaret);
-  } else if (control == "SpeedButtonFon2") {  // SpeedButtonFon2Click
-    ChooseFile(window, "EditVar2", forms::OpenFileRequest{PictureFilter(), true});
-  }
+TEditForm2FL::TEditForm2FL(IPickerHost* host) : TEditForm(EditForm2FLLayout(), host, kPickers) {}
+
+// SpeedButtonFon2Click: OpenPictureDialog1 as the form defines it.
+std::optional<forms::OpenFileRequest> TEditForm2FL::FileDialog() const {
+  return forms::OpenFileRequest{PictureFilter(), true};
 }
 
 }  // namespace kyt::editor

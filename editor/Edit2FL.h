@@ -10,8 +10,10 @@ const std::string& PictureFilter();
 
 class TEditForm2FL final : public TEditForm {
  public:
-  explicit TEditForm2FL(IPickerHost* host) : TEditForm(EditForm2FLLayout(), host) {}
-  void Click(IFormWindow& window, std::string_view control) override;
+  explicit TEditForm2FL(IPickerHost* host);
+
+ private:
+  std::optional<forms::OpenFileRequest> FileDialog() const override;
 };
 
 }  // namespace kyt::editor

@@ -4,20 +4,21 @@ namespace kyt::editor {
 
 namespace {
 
-constexpr forms::Control kControls[] = {
-    OkButton(232, 318, 65),
-    CancelButton(304, 318, 65),
-    ObjectPanel(),
-    EditField("Edit1", "NeoBookPanel1", 309),
-    ChooseObjectButton(),
-    ObjectHelpBox(),
-    HelpPicture("Image2"),
-    ObjectHelpLabel(),
-    Panel("NeoBookPanel2", 8, 168, 65, 3, "NeoBookPanel2"),
-    EditField("EditVar2", "NeoBookPanel2", 309),
-    GlyphButton("SpeedButton2", "NeoBookPanel2", 328, 24, forms::PictureId::InsertVariable, kHintInsertVariable),
-    CommandBox(238, 4),
-    CommandLabel(),
+constexpr auto kControls = Joined(
+    ButtonsAndObjectPanel(318),
+    std::array{
+        Panel("NeoBookPanel2", 8, 168, 65, 3, "NeoBookPanel2"),
+        EditField("EditVar2", "NeoBookPanel2", 309),
+        GlyphButton("SpeedButton2", "NeoBookPanel2", 328, 24, forms::PictureId::InsertVariable,
+                    kHintInsertVariable),
+        CommandBox(238, 4),
+        CommandLabel(),
+    });
+
+// SpeedButton1Click; SpeedButton2Click: the result variable, whole.
+constexpr PickerButton kPickers[] = {
+    kChooseObject,
+    {"SpeedButton2", "EditVar2", kRequestChooseVariable, PickRule::ReplaceField},
 };
 
 constexpr forms::Form kLayout{.Name = "TEditForm2RC", .Caption = "EditForm2RC", .ClientWidth = 376,
@@ -28,12 +29,6 @@ constexpr forms::Form kLayout{.Name = "TEditForm2RC", .Caption = "EditForm2RC", 
 
 const forms::Form& EditForm2RCLayout() { return kLayout; }
 
-void TEditForm2RC::Click(IFormWindow& window, std::string_view control) {
-  if (control == "SpeedButton1") {
-    SpeedButton1Click(window);
-  } else if (control == "SpeedButton2") {  // SpeedButton2Click: the result variable, whole
-    Pick(window, "EditVar2", kRequestChooseVariable, PickRule::ReplaceField);
-  }
-}
+TEditForm2RC::TEditForm2RC(IPickerHost* host) : TEditForm(EditForm2RCLayout(), host, kPickers) {}
 
 }  // namespace kyt::editor

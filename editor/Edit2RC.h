@@ -8,8 +8,7 @@ const forms::Form& EditForm2RCLayout();
 
 class TEditForm2RC final : public TEditForm {
  public:
-  explicit TEditForm2RC(IPickerHost* host) : TEditForm(EditForm2RCLayout(), host) {}
-  void Click(IFormWindow& window, std::string_view control) override;
+  explicit TEditForm2RC(IPickerHost* host);
 };
 
 }  // namespace kyt::editor

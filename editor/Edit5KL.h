@@ -11,8 +11,10 @@ inline constexpr const char kKnowledgeBaseFilter[] = "DCR(*.dcr)|*.DCR";
 
 class TEditForm5KL final : public TEditForm {
  public:
-  explicit TEditForm5KL(IPickerHost* host) : TEditForm(EditForm5KLLayout(), host) {}
-  void Click(IFormWindow& window, std::string_view control) override;
+  explicit TEditForm5KL(IPickerHost* host);
+
+ private:
+  std::optional<forms::OpenFileRequest> FileDialog() const override;
 };
 
 }  // namespace kyt::editor

@@ -12,15 +12,25 @@ void TEditorForm::Activated(IFormWindow& window, bool active) {
   if (active) window.BringToTop();
 }
 
-void TEditForm::Pick(IFormWindow& window, std::string_view field, int32_t request, PickRule rule) {
+void TEditForm::Click(IFormWindow& window, std::string_view control) {
+  for (const PickerButton& button : pickers_)
+    if (control == button.Button) return Pick(window, button);
+  if (control == "SpeedButtonFon2") {
+    if (const std::optional<forms::OpenFileRequest> dialog = FileDialog())
+      if (std::optional<std::string> path = window.OpenFile(*dialog)) window.SetText("EditVar2", *path);
+  }
+}
+
+void TEditForm::Pick(IFormWindow& window, const PickerButton& button) {
   if (!host_ || !host_->HasInterfaceAccess()) return;
+  const std::string_view field = button.Field;
   const std::string text = window.Text(field);
   int32_t start = 0, length = 0;
-  if (rule == PickRule::InsertAtCaret) window.Selection(field, start, length);
+  if (button.Rule == PickRule::InsertAtCaret) window.Selection(field, start, length);
   std::optional<std::string> data = text;
-  if (!host_->InterfaceAccess(request, data)) return;
+  if (!host_->InterfaceAccess(button.Request, data)) return;
   const std::string answer = data.value_or(std::string());
-  switch (rule) {
+  switch (button.Rule) {
     case PickRule::ReplaceField:
       window.SetText(field, answer);
       break;
@@ -31,10 +41,6 @@ void TEditForm::Pick(IFormWindow& window, std::string_view field, int32_t reques
       window.SetText(field, RewriteEmbeddedPrefix(answer));
       break;
   }
-}
-
-void TEditForm::ChooseFile(IFormWindow& window, std::string_view field, const forms::OpenFileRequest& dialog) {
-  if (std::optional<std::string> path = window.OpenFile(dialog)) window.SetText(field, *path);
 }
 
 std::string InsertAtSelection(const std::string& text, int32_t start, int32_t length, const std::string& value) {

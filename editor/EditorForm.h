@@ -2,8 +2,11 @@
 // What the five editor forms share: the modal life of a form, the activation
 // handler, and for the four properties forms the OK and Cancel buttons, the
 // host's pickers and the rules by which a picked text enters a field.
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -66,24 +69,40 @@ enum class PickRule {
   EmbeddedName,   // the field becomes the text with its embedded prefix rewritten
 };
 
-// The four properties forms: the choose-object button of the object panel and
-// the pickers of their other fields.
+// A button that asks the host for a text and puts the answer into its field.
+struct PickerButton {
+  const char* Button;
+  const char* Field;
+  int32_t Request;
+  PickRule Rule;
+};
+
+// SpeedButton1Click of every properties form: host request 8 on Edit1.
+inline constexpr PickerButton kChooseObject{"SpeedButton1", "Edit1", kRequestChooseObject, PickRule::ReplaceField};
+
+// The four properties forms: their picker buttons, each by its table entry,
+// and the choose-file button of the forms that have one.
 class TEditForm : public TEditorForm {
  public:
-  TEditForm(const forms::Form& layout, IPickerHost* host) : TEditorForm(layout), host_(host) {}
+  TEditForm(const forms::Form& layout, IPickerHost* host, std::span<const PickerButton> pickers)
+      : TEditorForm(layout), host_(host), pickers_(pickers) {}
+
+  // A picker button asks the host; SpeedButtonFon2 shows the form's file dialog.
+  void Click(IFormWindow& window, std::string_view control) override;
 
  protected:
-  // SpeedButton1Click: host request 8 on Edit1.
-  void SpeedButton1Click(IFormWindow& window) { Pick(window, "Edit1", kRequestChooseObject, PickRule::ReplaceField); }
-  // Asks the host through `request` with the field's text and applies the
-  // answer by `rule` when the host says yes. Without the host's interface
-  // access nothing happens.
-  void Pick(IFormWindow& window, std::string_view field, int32_t request, PickRule rule);
-  // SpeedButtonFon2Click: the chosen file's full path replaces the field.
-  void ChooseFile(IFormWindow& window, std::string_view field, const forms::OpenFileRequest& dialog);
+  // SpeedButtonFon2Click: the file dialog the form shows for EditVar2, set
+  // anew for each showing; nullopt: the form has no choose-file button.
+  virtual std::optional<forms::OpenFileRequest> FileDialog() const { return std::nullopt; }
 
  private:
+  // Asks the host through the button's request with the field's text and
+  // applies the answer by the button's rule when the host says yes. Without
+  // the host's interface access nothing happens.
+  void Pick(IFormWindow& window, const PickerButton& button);
+
   IPickerHost* host_;
+  std::span<const PickerButton> pickers_;
 };
 
 // `value` in place of the `length` characters of `text` after its first `start`
@@ -167,6 +186,22 @@ constexpr forms::Control ObjectHelpLabel() {
 }
 constexpr forms::Control ChooseObjectButton() {
   return GlyphButton("SpeedButton1", "NeoBookPanel1", 328, 25, forms::PictureId::ChooseObject, kHintChooseObject);
+}
+
+// OK and Cancel at the foot (`top`) of TEditForm2FL, TEditForm2RC and
+// TEditForm5KL, then their object panel with its field, button and help box.
+constexpr std::array<forms::Control, 8> ButtonsAndObjectPanel(int16_t top) {
+  return {OkButton(232, top, 65),   CancelButton(304, top, 65), ObjectPanel(),        EditField("Edit1", "NeoBookPanel1", 309),
+          ChooseObjectButton(),     ObjectHelpBox(),            HelpPicture("Image2"), ObjectHelpLabel()};
+}
+
+// The controls of `parts` one after the other, for a form's table.
+template <size_t... N>
+constexpr std::array<forms::Control, (N + ...)> Joined(const std::array<forms::Control, N>&... parts) {
+  std::array<forms::Control, (N + ...)> out{};
+  size_t next = 0;
+  ((std::copy(parts.begin(), parts.end(), out.begin() + next), next += N), ...);
+  return out;
 }
 
 }  // namespace kyt::editor
