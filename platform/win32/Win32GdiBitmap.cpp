@@ -26,7 +26,7 @@ Color FromDib(uint32_t v) { return MakeColor(uint8_t(v >> 16), uint8_t(v >> 8), 
 
 }  // namespace
 
-GdiCanvas::GdiCanvas(int32_t width, int32_t height, Color fill) : width_(width), height_(height) {
+DibCanvas::DibCanvas(int32_t width, int32_t height, Color fill) : width_(width), height_(height) {
   if (width <= 0 || height <= 0 || int64_t(width) * height > Bitmap::kMaxPixels)
     throw Error("Invalid picture size " + std::to_string(width) + " x " + std::to_string(height) + ".");
   dc_ = CreateCompatibleDC(nullptr);
@@ -46,13 +46,13 @@ GdiCanvas::GdiCanvas(int32_t width, int32_t height, Color fill) : width_(width),
   for (size_t i = 0; i < count; ++i) bits_[i] = v;
 }
 
-GdiCanvas::~GdiCanvas() {
+DibCanvas::~DibCanvas() {
   SelectObject(dc_, oldBitmap_);
   DeleteObject(bitmap_);
   DeleteDC(dc_);
 }
 
-Bitmap GdiCanvas::ToBitmap() const {
+Bitmap DibCanvas::ToBitmap() const {
   GdiFlush();
   Bitmap out(width_, height_);
   for (int32_t y = 0; y < height_; ++y) {

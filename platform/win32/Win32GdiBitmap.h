@@ -9,13 +9,13 @@
 
 namespace kyt::win32 {
 
-class GdiCanvas {
+class DibCanvas {
  public:
   // Raises kyt::Error when the DIB section or the DC cannot be made.
-  GdiCanvas(int32_t width, int32_t height, Color fill);
-  ~GdiCanvas();
-  GdiCanvas(const GdiCanvas&) = delete;
-  GdiCanvas& operator=(const GdiCanvas&) = delete;
+  DibCanvas(int32_t width, int32_t height, Color fill);
+  ~DibCanvas();
+  DibCanvas(const DibCanvas&) = delete;
+  DibCanvas& operator=(const DibCanvas&) = delete;
 
   HDC Dc() const { return dc_; }
   int32_t Width() const { return width_; }

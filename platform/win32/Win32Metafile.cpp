@@ -42,7 +42,7 @@ void CheckSize(int64_t width, int64_t height) {
 }
 
 Bitmap Play(HENHMETAFILE emf, int32_t width, int32_t height) {
-  GdiCanvas canvas(width, height, kWhite);
+  DibCanvas canvas(width, height, kWhite);
   RECT frame{0, 0, width, height};
   if (!PlayEnhMetaFile(canvas.Dc(), emf, &frame)) Invalid();
   return canvas.ToBitmap();
