@@ -1,9 +1,17 @@
 #include "platform/win32/Win32FormControls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
+#include <memory>
 
+#include "controls/NeoBookButton.h"
+#include "controls/NeoBookHelpBox2.h"
+#include "controls/NeoBookPanel.h"
+#include "controls/NeoUtils.h"
+#include "platform/win32/Win32Text.h"
+#include "platform/win32/canvas/Win32Canvas.h"
 #include "resources/FormPictures.h"
 
 namespace kyt::win32 {
@@ -19,26 +27,16 @@ constexpr const wchar_t kHelpBoxClass[] = L"TNeoBookHelpBox2";
 constexpr const wchar_t kButtonClass[] = L"TNeoBookButton";
 constexpr const wchar_t* kClasses[] = {kLabelClass, kImageClass, kPanelClass, kHelpBoxClass, kButtonClass};
 
-// Window extra bytes: the site, the control's index, the button's state.
+// Window extra bytes: the site, the control's index, the hosted control.
 constexpr int kSiteSlot = 0;
 constexpr int kIndexSlot = int(sizeof(LONG_PTR));
-constexpr int kStateSlot = 2 * int(sizeof(LONG_PTR));
+constexpr int kHostedSlot = 2 * int(sizeof(LONG_PTR));
 constexpr int kExtraBytes = 3 * int(sizeof(LONG_PTR));
-
-// Glyph button state bits.
-constexpr LONG_PTR kPressed = 1, kHot = 2, kTracking = 4;
 
 IFormControlSite* SiteOf(HWND w) { return reinterpret_cast<IFormControlSite*>(GetWindowLongPtrW(w, kSiteSlot)); }
 size_t IndexOf(HWND w) { return size_t(GetWindowLongPtrW(w, kIndexSlot)); }
 
 COLORREF Rgb(Color c) { return RGB(RedOf(c), GreenOf(c), BlueOf(c)); }
-
-int ScreenColorCount() {
-  HDC screen = GetDC(nullptr);
-  const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-  ReleaseDC(nullptr, screen);
-  return bits < 9 ? 1 << bits : 16777216;
-}
 
 // The control's picture is painted in memory first, then copied at once.
 class Buffer {
@@ -71,26 +69,6 @@ void Fill(HDC dc, const RECT& r, COLORREF color) {
   DeleteObject(b);
 }
 
-void Frame(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH b = CreateSolidBrush(color);
-  FrameRect(dc, &r, b);
-  DeleteObject(b);
-}
-
-COLORREF Mix(COLORREF a, COLORREF b, int weight) {
-  auto ch = [&](int x, int y) { return (x * weight + y * (100 - weight) + 50) / 100; };
-  return RGB(ch(GetRValue(a), GetRValue(b)), ch(GetGValue(a), GetGValue(b)), ch(GetBValue(a), GetBValue(b)));
-}
-
-void Gradient(HDC dc, const RECT& r, COLORREF from, COLORREF to, bool vertical) {
-  const int n = vertical ? r.bottom - r.top : r.right - r.left;
-  for (int k = 0; k < n; ++k) {
-    const int weight = n > 1 ? 100 - k * 100 / (n - 1) : 100;
-    RECT strip = vertical ? RECT{r.left, r.top + k, r.right, r.top + k + 1} : RECT{r.left + k, r.top, r.left + k + 1, r.bottom};
-    Fill(dc, strip, Mix(from, to, weight));
-  }
-}
-
 // Draws a picture with its transparent pixels left out.
 void DrawPicture(HDC dc, const Bitmap& picture, int x, int y) {
   if (picture.Empty()) return;
@@ -118,20 +96,16 @@ std::wstring WindowText(HWND w) {
   return text;
 }
 
-int LetterHeight(HDC dc, HFONT font) {
-  HGDIOBJ old = SelectObject(dc, font);
-  SIZE s{};
-  GetTextExtentPoint32W(dc, L"M", 1, &s);
-  SelectObject(dc, old);
-  return s.cy;
-}
+// What shows behind a control: its parent's drawing when it is transparent
+// and the parent is one of the host-styled controls, else its background colour.
+void PaintBackground(HWND w, HDC dc, const RECT& r);
 
 void PaintLabel(HWND w, HDC dc) {
   IFormControlSite& site = *SiteOf(w);
   const size_t i = IndexOf(w);
   const forms::Control& c = site.ControlAt(i);
   Buffer b(w, dc);
-  Fill(b.dc(), b.rect(), site.BackColorOf(i));
+  PaintBackground(w, b.dc(), b.rect());
   UINT format = DT_LEFT;
   if (c.Flags & forms::kCenter) format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
   else if (c.Flags & forms::kWordWrap) format |= DT_WORDBREAK;
@@ -143,140 +117,169 @@ void PaintImage(HWND w, HDC dc) {
   const size_t i = IndexOf(w);
   const forms::Control& c = site.ControlAt(i);
   Buffer b(w, dc);
-  Fill(b.dc(), b.rect(), site.BackColorOf(i));
+  PaintBackground(w, b.dc(), b.rect());
   const Bitmap& picture = resources::FormPicture(c.Picture);
   const int x = (c.Flags & forms::kCenter) ? (b.rect().right - picture.Width()) / 2 : 0;
   const int y = (c.Flags & forms::kCenter) ? (b.rect().bottom - picture.Height()) / 2 : 0;
   DrawPicture(b.dc(), picture, x, y);
 }
 
-void PaintPanel(HWND w, HDC dc) {
-  IFormControlSite& site = *SiteOf(w);
-  const size_t i = IndexOf(w);
-  Buffer b(w, dc);
-  const RECT& r = b.rect();
-  const COLORREF face = site.BackColorOf(i), shadow = GetSysColor(COLOR_BTNSHADOW);
-  Fill(b.dc(), r, face);
-  Gradient(b.dc(), RECT{0, 0, 2, r.bottom}, shadow, face, true);
-  const std::wstring caption = WindowText(w);
-  if (caption.empty()) return;
-  HDC m = b.dc();
-  HGDIOBJ old = SelectObject(m, site.FontOf(i));
-  RECT box{2, 2, 2, 2};
-  DrawTextW(m, caption.c_str(), int(caption.size()), &box, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
-  SelectObject(m, old);
-  box.right += 8;
-  box.bottom += 3;
-  LONG end = box.right < r.right ? box.right + (r.right - box.right) / 2 : r.right;
-  Gradient(m, RECT{0, 0, end, 2}, shadow, face, false);
-  Gradient(m, RECT{2, box.bottom, end, box.bottom + 1}, shadow, face, false);
-  Gradient(m, RECT{box.left, box.top, end, box.bottom}, GetSysColor(COLOR_HIGHLIGHT), face, false);
-  Text(m, site.FontOf(i), site.FontColorOf(i), caption, box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_EXPANDTABS);
-}
-
-void PaintHelpBox(HWND w, HDC dc) {
-  IFormControlSite& site = *SiteOf(w);
-  const size_t i = IndexOf(w);
-  Buffer b(w, dc);
-  const RECT& r = b.rect();
-  HDC m = b.dc();
-  Fill(m, r, GetSysColor(COLOR_BTNFACE));
-  const int h = LetterHeight(m, site.FontOf(i)) + 5;
-  const std::wstring caption = WindowText(w);
-  HGDIOBJ old = SelectObject(m, site.FontOf(i));
-  SIZE extent{};
-  GetTextExtentPoint32W(m, caption.c_str(), int(caption.size()), &extent);
-  SelectObject(m, old);
-  const int glyph = 17;
-  const int tab = caption.empty() ? glyph + 8 : extent.cx + glyph + 13;
-  const COLORREF border = RGB(178, 178, 162), grey = RGB(214, 214, 198);
-  const COLORREF body = Rgb(HelpBoxBodyColor() & 0xFFFFFF);
-  RECT tabRect{0, 0, tab, h + 1};
-  Fill(m, tabRect, grey);
-  Frame(m, tabRect, border);
-  RECT bodyRect{0, h, r.right, r.bottom};
-  Fill(m, bodyRect, body);
-  Frame(m, bodyRect, border);
-  RECT join{1, h, tab - 1, h + 1};
-  Fill(m, join, grey);
-  Text(m, site.FontOf(i), site.FontColorOf(i), caption, RECT{glyph + 7, 3, r.right, h}, DT_LEFT | DT_SINGLELINE);
-}
-
-void PaintButton(HWND w, HDC dc) {
-  IFormControlSite& site = *SiteOf(w);
-  const size_t i = IndexOf(w);
-  const forms::Control& c = site.ControlAt(i);
-  const LONG_PTR state = GetWindowLongPtrW(w, kStateSlot);
-  Buffer b(w, dc);
-  const RECT& r = b.rect();
-  HDC m = b.dc();
-  Fill(m, r, site.BackColorOf(i));
-  const bool pressed = state & kPressed, hot = state & kHot;
-  if (pressed || hot || !(c.Flags & forms::kFlat)) {
-    RECT inner{1, 1, r.right - 1, r.bottom - 1};
-    if (pressed)
-      Gradient(m, inner, RGB(194, 194, 178), RGB(234, 234, 218), true);
-    else if (hot)
-      Fill(m, inner, RGB(255, 255, 255));
-    else
-      Gradient(m, inner, RGB(254, 254, 253), RGB(233, 232, 224), true);
-    Frame(m, r, pressed && hot ? RGB(160, 201, 243) : RGB(128, 169, 211));
-  }
-  const Bitmap& glyph = resources::FormPicture(c.Picture);
-  const int offset = pressed ? 1 : 0;
-  DrawPicture(m, glyph, (r.right - glyph.Width() + 1) / 2 + offset, (r.bottom - glyph.Height() + 1) / 2 + offset);
-}
-
-void SetState(HWND w, LONG_PTR state) {
-  if (GetWindowLongPtrW(w, kStateSlot) == state) return;
-  SetWindowLongPtrW(w, kStateSlot, state);
-  InvalidateRect(w, nullptr, FALSE);
-}
-
-bool Inside(HWND w, LPARAM lParam) {
-  RECT r;
-  GetClientRect(w, &r);
-  const POINT p{short(LOWORD(lParam)), short(HIWORD(lParam))};
-  return PtInRect(&r, p) != 0;
-}
-
-LRESULT ButtonMessage(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
-  LONG_PTR state = GetWindowLongPtrW(w, kStateSlot);
-  switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      SetCapture(w);
-      SetState(w, state | kPressed | kHot);
-      return 0;
-    case WM_MOUSEMOVE: {
-      if (!(state & kTracking)) {
-        TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, w, 0};
-        TrackMouseEvent(&t);
-        state |= kTracking;
+// A panel, help box or glyph button: the host-styled control itself, alone
+// under a stand-in for its parent window (which gives it the colour and font
+// it would inherit), painted on the GDI canvas and fed this window's mouse.
+class HostedControl final : public controls::IControlHost {
+ public:
+  HostedControl(HWND window, IFormControlSite& site, size_t index) : window_(window), site_(site), index_(index) {
+    const forms::Control& c = site.ControlAt(index);
+    parent_.SetBounds(0, 0, c.Width, c.Height);
+    parent_.SetColor(site.ParentBackground(index));
+    parent_.SetHost(this);
+    switch (c.Kind) {
+      case ControlKind::Panel:
+        control_ = std::make_unique<controls::TNeoBookPanel>(&parent_);
+        break;
+      case ControlKind::HelpBox:
+        control_ = std::make_unique<controls::TNeoBookHelpBox2>(&parent_);
+        break;
+      default: {
+        auto button = std::make_unique<controls::TNeoBookButton>(&parent_);
+        button->SetFlat((c.Flags & forms::kFlat) != 0);
+        button->SetGlyph(resources::FormPicture(c.Picture));
+        button->OnClick = [this] { site_.ControlClicked(index_); };
+        control_ = std::move(button);
+        break;
       }
-      const bool inside = Inside(w, lParam);
-      SetState(w, inside ? state | kHot : state & ~kHot);
-      return 0;
     }
-    case WM_MOUSELEAVE:
-      SetState(w, state & ~(kHot | kTracking));
-      return 0;
-    case WM_LBUTTONUP: {
-      if (!(state & kPressed)) return 0;
-      if (GetCapture() == w) ReleaseCapture();
-      const bool inside = Inside(w, lParam);
-      SetState(w, inside ? (state & ~kPressed) | kHot : state & ~(kPressed | kHot));
-      if (inside) SiteOf(w)->ControlClicked(IndexOf(w));
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      SetState(w, state & ~kPressed);
-      return 0;
-    case WM_MOUSEACTIVATE:
-      return MA_NOACTIVATE;  // a glyph button takes no focus
-    default:
-      return DefWindowProcW(w, message, wParam, lParam);
+    control_->SetBounds(0, 0, c.Width, c.Height);
+    control_->SetFont(site.ControlFont(index));
+    if (c.Color != forms::kParentColor) control_->SetColor(c.Color);
+    control_->SetHint(c.Hint);
+    TextChanged();
   }
+  ~HostedControl() override {
+    if (controls::CaptureControl() && &controls::CaptureControl()->Root() == &parent_)
+      controls::SetCaptureControl(nullptr);
+    control_.reset();
+    parent_.SetHost(nullptr);
+  }
+  HostedControl(const HostedControl&) = delete;
+  HostedControl& operator=(const HostedControl&) = delete;
+
+  // A glyph button shows no caption: its window text is its hint.
+  void TextChanged() {
+    if (site_.ControlAt(index_).Kind != ControlKind::GlyphButton) control_->SetCaption(ToCp1251(WindowText(window_)));
+  }
+
+  void Paint(HDC dc) {
+    Buffer b(window_, dc);
+    PaintAt(b.dc(), 0, 0);
+  }
+  // The control drawn on `dc` with its top-left corner at (x, y).
+  void PaintAt(HDC dc, int x, int y) {
+    GdiCanvas canvas(dc);
+    canvas.Offset(x, y);
+    canvas.FillRect(parent_.ClientRect(), parent_.GetColor());
+    controls::PaintTree(parent_, canvas);
+  }
+
+  bool Mouse(UINT message, WPARAM wParam, LPARAM lParam) {
+    using controls::MouseButton;
+    using controls::MouseEvent;
+    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    uint32_t shift = 0;
+    if (wParam & MK_SHIFT) shift |= controls::kShiftKey;
+    if (wParam & MK_CONTROL) shift |= controls::kShiftCtrl;
+    if (wParam & MK_LBUTTON) shift |= controls::kShiftLeft;
+    if (wParam & MK_RBUTTON) shift |= controls::kShiftRight;
+    switch (message) {
+      case WM_MOUSEMOVE:
+        controls::DispatchMouse(parent_, MouseEvent::Move, MouseButton::Left, shift, x, y);
+        return true;
+      case WM_LBUTTONDOWN:
+        controls::DispatchMouse(parent_, MouseEvent::Down, MouseButton::Left, shift, x, y);
+        return true;
+      case WM_LBUTTONDBLCLK:
+        controls::DispatchMouse(parent_, MouseEvent::DoubleClick, MouseButton::Left, shift | controls::kShiftDouble,
+                                x, y);
+        return true;
+      case WM_LBUTTONUP:
+        controls::DispatchMouse(parent_, MouseEvent::Up, MouseButton::Left, shift, x, y);
+        return true;
+      case WM_CAPTURECHANGED:
+        // Another window took the mouse: no control of ours holds it any longer.
+        if (reinterpret_cast<HWND>(lParam) != window_ && controls::CaptureControl() &&
+            &controls::CaptureControl()->Root() == &parent_) {
+          controls::TControl* c = controls::CaptureControl();
+          controls::SetCaptureControl(nullptr);
+          c->MouseLeave();
+        }
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  void SysColorChange() {
+    controls::DispatchSysColorChange(parent_);
+    InvalidateRect(window_, nullptr, FALSE);
+  }
+
+  // --- IControlHost ---
+  void Invalidate(const Rect& r) override {
+    const RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+    InvalidateRect(window_, &rc, FALSE);
+  }
+  void SetMouseCapture(bool capture) override {
+    if (capture)
+      SetCapture(window_);
+    else if (GetCapture() == window_)
+      ReleaseCapture();
+  }
+  controls::Point CursorPos() override {
+    POINT p{};
+    GetCursorPos(&p);
+    ScreenToClient(window_, &p);
+    return controls::Point{p.x, p.y};
+  }
+  bool CursorOverRoot() override {
+    POINT p{};
+    GetCursorPos(&p);
+    return WindowFromPoint(p) == window_;
+  }
+  bool MouseButtonDown(controls::MouseButton button) override {
+    int key = button == controls::MouseButton::Left ? VK_LBUTTON : VK_RBUTTON;
+    if (GetSystemMetrics(SM_SWAPBUTTON)) key = key == VK_LBUTTON ? VK_RBUTTON : VK_LBUTTON;
+    return GetAsyncKeyState(key) < 0;
+  }
+  void Focus(controls::TWinControl&) override {}  // a glyph button takes no focus
+
+ private:
+  HWND window_;
+  IFormControlSite& site_;
+  size_t index_;
+  controls::TWinControl parent_;
+  std::unique_ptr<controls::TControl> control_;
+};
+
+HostedControl* HostedOf(HWND w) { return reinterpret_cast<HostedControl*>(GetWindowLongPtrW(w, kHostedSlot)); }
+
+LRESULT CALLBACK ControlProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam);
+
+void PaintBackground(HWND w, HDC dc, const RECT& r) {
+  IFormControlSite& site = *SiteOf(w);
+  const size_t i = IndexOf(w);
+  HWND parent = GetParent(w);
+  // Only windows of the plug-in's own classes hold a hosted control.
+  const bool ours = GetWindowLongPtrW(parent, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&ControlProc);
+  HostedControl* under = ours && (site.ControlAt(i).Flags & forms::kTransparent) ? HostedOf(parent) : nullptr;
+  if (!under) return Fill(dc, r, site.BackColorOf(i));
+  POINT at{0, 0};
+  MapWindowPoints(w, parent, &at, 1);
+  under->PaintAt(dc, -at.x, -at.y);
+}
+
+bool IsHosted(ControlKind kind) {
+  return kind == ControlKind::Panel || kind == ControlKind::HelpBox || kind == ControlKind::GlyphButton;
 }
 
 LRESULT CALLBACK ControlProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -299,10 +302,9 @@ LRESULT CALLBACK ControlProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam)
       switch (c.Kind) {
         case ControlKind::Label: PaintLabel(w, dc); break;
         case ControlKind::Image: PaintImage(w, dc); break;
-        case ControlKind::Panel: PaintPanel(w, dc); break;
-        case ControlKind::HelpBox: PaintHelpBox(w, dc); break;
-        case ControlKind::GlyphButton: PaintButton(w, dc); break;
-        default: break;
+        default:
+          if (HostedControl* hosted = HostedOf(w)) hosted->Paint(dc);
+          break;
       }
       EndPaint(w, &ps);
       return 0;
@@ -312,9 +314,17 @@ LRESULT CALLBACK ControlProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_SETTEXT: {
       const LRESULT r = DefWindowProcW(w, message, wParam, lParam);
+      if (HostedControl* hosted = HostedOf(w)) hosted->TextChanged();
       InvalidateRect(w, nullptr, FALSE);
       return r;
     }
+    case WM_SYSCOLORCHANGE:
+      if (HostedControl* hosted = HostedOf(w)) hosted->SysColorChange();
+      break;
+    case WM_NCDESTROY:
+      delete HostedOf(w);
+      SetWindowLongPtrW(w, kHostedSlot, 0);
+      break;
     case WM_SETCURSOR:
       if (LOWORD(lParam) == HTCLIENT) {
         SetCursor(site->CursorOf(size_t(index)));
@@ -330,7 +340,10 @@ LRESULT CALLBACK ControlProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam)
     default:
       break;
   }
-  if (c.Kind == ControlKind::GlyphButton) return ButtonMessage(w, message, wParam, lParam);
+  if (c.Kind == ControlKind::GlyphButton) {
+    if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;  // a glyph button takes no focus
+    if (HostedControl* hosted = HostedOf(w); hosted && hosted->Mouse(message, wParam, lParam)) return 0;
+  }
   if (c.Flags & forms::kNotifyMouse) {
     if (message == WM_MOUSEMOVE) site->ControlMouseMove(size_t(index));
     if (message == WM_LBUTTONUP) site->ControlClicked(size_t(index));
@@ -378,6 +391,9 @@ bool IsFormControlClass(forms::ControlKind kind) { return FormControlClass(kind)
 
 void SetControlIndex(HWND window, size_t index) {
   SetWindowLongPtrW(window, kIndexSlot, LONG_PTR(index));
+  IFormControlSite& site = *SiteOf(window);
+  if (IsHosted(site.ControlAt(index).Kind) && !HostedOf(window))
+    SetWindowLongPtrW(window, kHostedSlot, reinterpret_cast<LONG_PTR>(new HostedControl(window, site, index)));
   InvalidateRect(window, nullptr, FALSE);
 }
 
@@ -403,8 +419,6 @@ void ShowHintOnHover(HWND button) {
   SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
-uint32_t HelpBoxBodyColor() {
-  return ScreenColorCount() <= 256 ? uint32_t(GetSysColor(COLOR_INFOBK)) : forms::Rgb(255, 255, 225);
-}
+uint32_t HelpBoxBodyColor() { return controls::LowColorMode() ? controls::clInfoBk : controls::kHelpBoxYellow; }
 
 }  // namespace kyt::win32

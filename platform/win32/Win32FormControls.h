@@ -2,11 +2,13 @@
 // The plug-in's own window classes for the controls of declarative forms:
 // labels, pictures, panels, help boxes and glyph buttons. Each window asks
 // its form (the site) for its table entry, font, colours and cursor, and
-// tells it of clicks and mouse moves.
+// tells it of clicks and mouse moves. Panels, help boxes and glyph buttons
+// are the host-styled controls themselves, drawn on the GDI canvas.
 #include <windows.h>
 
 #include <string>
 
+#include "controls/Canvas.h"
 #include "platform/Forms.h"
 
 namespace kyt::win32 {
@@ -20,6 +22,10 @@ class IFormControlSite {
   // The colour behind the control (its own, or its parent's when transparent).
   virtual COLORREF BackColorOf(size_t index) const = 0;
   virtual HCURSOR CursorOf(size_t index) const = 0;
+  // The font the control shows (after its parents'), as the host-styled controls take it.
+  virtual controls::FontSpec ControlFont(size_t index) const = 0;
+  // The colour of the control's parent, system colours unresolved.
+  virtual uint32_t ParentBackground(size_t index) const = 0;
   virtual void ControlClicked(size_t index) = 0;
   virtual void ControlMouseMove(size_t index) = 0;
   // WM_CTLCOLOR* of a system control inside one of ours, answered by the form.

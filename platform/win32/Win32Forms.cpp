@@ -14,6 +14,7 @@
 #include "core/Error.h"
 #include "platform/win32/Win32FormControls.h"
 #include "platform/win32/Win32Text.h"
+#include "platform/win32/canvas/Win32Canvas.h"
 
 namespace kyt::win32 {
 
@@ -121,6 +122,18 @@ class Win32Form final : public forms::IFormWindow, public IFormControlSite {
   COLORREF FontColorOf(size_t index) const override { return Resolve(EffectiveColor(index)); }
   COLORREF BackColorOf(size_t index) const override { return Resolve(BackgroundOf(index)); }
   HCURSOR CursorOf(size_t index) const override { return CursorHandle(state_[index].Cursor); }
+  controls::FontSpec ControlFont(size_t index) const override {
+    controls::FontSpec font;
+    const FontKey key = FontKeyOf(index);
+    font.Name = key.first;
+    font.Height = key.second;
+    font.Color = EffectiveColor(index);
+    return font;
+  }
+  uint32_t ParentBackground(size_t index) const override {
+    const int32_t parent = ParentOf(int32_t(index));
+    return parent >= 0 ? BackgroundOf(size_t(parent)) : form_.Color;
+  }
   void ControlClicked(size_t index) override {
     Guarded([&] { events_.Click(*this, form_.Controls[index].Name); });
   }
@@ -403,6 +416,10 @@ class Win32Form final : public forms::IFormWindow, public IFormControlSite {
 }  // namespace
 
 int32_t RunForm(HMODULE module, const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) {
+  // The host-styled controls ask Windows for system colours, colour depth,
+  // theme, accent colour and the help-box glyph resources.
+  static Win32Graphics graphics;
+  controls::SetGraphicsSystem(&graphics);
   Win32Form window(module, form, texts, events);
   return window.Run();
 }
