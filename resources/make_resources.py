@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turns the plug-in's XPM pictures into what the builds need.
 
-    make_resources.py --out DIR [--max-colours NAME=N ...] picture.xpm ...
+    make_resources.py --out DIR [--max-colours NAME=N ...] [--icon NAME ...] picture.xpm ...
 
 Each picture NAME.xpm becomes
   DIR/NAME.bmp                a Windows bitmap (4 bits per pixel for up to 16
@@ -9,6 +9,9 @@ Each picture NAME.xpm becomes
   an entry of DIR/ResourceBitmaps.cpp, the pixels as C++ arrays for the
                               headless build (kyt::resources::FindBitmap);
   a line of DIR/kytDCR_resources.rc naming the bitmap resource NAME.
+--icon NAME also makes DIR/NAME.ico, the picture as a 256-colour icon whose
+transparent pixels (the bottom-left pixel's colour) are masked out, and a
+line naming the icon resource NAME.
 --max-colours NAME=N limits a picture to N colours (16: only those of the
 standard 16-colour palette) and makes its bitmap one of 16 or 256 colours.
 Only XPM 3 pictures with one character per pixel and #RRGGBB colours are
@@ -103,10 +106,43 @@ def bmp_bytes(width, height, rows, colours):
     return head + info + pal + pixels
 
 
+def ico_bytes(width, height, rows):
+    """An icon file of one 256-colour image: the colour bits with transparent
+    pixels black, then the mask (1 = transparent), both bottom row first."""
+    transparent = rows[-1][0]
+    palette = sorted({0} | {c for row in rows for c in row if c != transparent})
+    if len(palette) > 256:
+        raise PictureError("an icon holds at most 256 colours")
+    index = {c: i for i, c in enumerate(palette)}
+    stride = (width + 3) // 4 * 4
+    mask_stride = ((width + 31) // 32) * 4
+    colour_bits, mask_bits = bytearray(), bytearray()
+    for row in reversed(rows):
+        line, mask = bytearray(stride), bytearray(mask_stride)
+        for x, c in enumerate(row):
+            if c == transparent:
+                mask[x // 8] |= 0x80 >> (x % 8)
+            else:
+                line[x] = index[c]
+        colour_bits += line
+        mask_bits += mask
+    pal = bytearray()
+    for i in range(256):
+        c = palette[i] if i < len(palette) else 0
+        pal += bytes((c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 0))
+    # The image's header counts the colour bits and the mask: twice the height.
+    info = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, 8, 0, len(colour_bits) + len(mask_bits), 0, 0, 0, 0)
+    image = info + pal + colour_bits + mask_bits
+    directory = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", width % 256, height % 256, 0, 0, 1, 8, len(image), 6 + 16)
+    return directory + entry + image
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", required=True)
     ap.add_argument("--max-colours", action="append", default=[], metavar="NAME=N")
+    ap.add_argument("--icon", action="append", default=[], metavar="NAME")
     ap.add_argument("pictures", nargs="+")
     args = ap.parse_args()
     limits = {}
@@ -118,7 +154,7 @@ def main():
     cpp = ["// Made by resources/make_resources.py from the XPM pictures; do not edit.",
            '#include "resources/ResourceBitmaps.h"', "", "namespace kyt::resources {", "namespace {"]
     table = []
-    rc = ["// Made by resources/make_resources.py; the bitmap resources of the plug-in."]
+    rc = ["// Made by resources/make_resources.py; the bitmap and icon resources of the plug-in."]
     try:
         for path in args.pictures:
             name = os.path.splitext(os.path.basename(path))[0]
@@ -138,6 +174,14 @@ def main():
                 digest = zlib.crc32(f.read())
             rc.append(f"// {name}: crc32 {digest:08x}")
             rc.append(f'{name} BITMAP "{bmp.replace(os.sep, "/")}"')
+            if name in args.icon:
+                ico = os.path.join(args.out, name + ".ico")
+                with open(ico, "wb") as f:
+                    f.write(ico_bytes(width, height, rows))
+                with open(ico, "rb") as f:
+                    digest = zlib.crc32(f.read())
+                rc.append(f"// {name} icon: crc32 {digest:08x}")
+                rc.append(f'{name} ICON "{ico.replace(os.sep, "/")}"')
             values = []
             for row in rows:
                 # 0x00BBGGRR, red in the low byte, as kyt::Color.

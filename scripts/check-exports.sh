@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built kytDCR.nbp with objdump: the export directory holds exactly
 # the eleven entry points by name with their fixed ordinals, each name leads
-# to its own function, and the library imports from system DLLs only.
+# to its own function, the library imports from system DLLs only, and its
+# resource section holds the plug-in's icon and bitmaps (windres listing).
 #
 #   scripts/check-exports.sh <kytDCR.nbp> [i686|x86_64]      (default i686)
 #
@@ -112,6 +113,21 @@ for d in $imports; do
 done
 [ -n "$imports" ] && [ -z "$foreign" ]
 check "imports from system DLLs only" $? "not allowed:${foreign:- (no imports found)}"
+
+# The resources as windres lists them from the library itself.
+windres=${triple}-windres
+resources=$("$windres" -i "$dll" -O rc 2>/dev/null || true)
+icons=$(grep -c '"KYT_ICON" 14 /\* RT_GROUP_ICON \*/' <<<"$resources")
+images=$(grep -c '^[0-9][0-9]* 3 /\* RT_ICON \*/' <<<"$resources")
+[ "$icons" = 1 ] && [ "$images" -ge 1 ]
+check "resources: the icon group KYT_ICON with its image" $? "groups $icons, images $images"
+missing=""
+for name in NBHB_GLYPH_16 NBHB_GLYPH_256 KYT_GLYPH_CHOOSE_OBJECT KYT_GLYPH_INSERT_VARIABLE KYT_GLYPH_CHOOSE_FILE \
+            KYT_GLYPH_CHOOSE_EMBEDDED KYT_HINT_PICTURE KYT_ICON; do
+  grep -q "^\"$name\" 2 /\* RT_BITMAP \*/" <<<"$resources" || missing+=" $name"
+done
+[ -z "$missing" ]
+check "resources: the eight bitmaps" $? "missing:$missing"
 
 echo "exports: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
