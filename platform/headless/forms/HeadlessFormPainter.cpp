@@ -1,6 +1,7 @@
 #include "platform/headless/forms/HeadlessFormPainter.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "controls/NeoBookButton.h"
@@ -19,7 +20,8 @@ using forms::ControlKind;
 // A standard control of the system, drawn in the classic look.
 class StandardControl final : public controls::TControl {
  public:
-  StandardControl(controls::TWinControl* parent, const forms::Control& desc) : TControl(parent), spec_(desc) {}
+  StandardControl(controls::TWinControl* parent, const forms::Control& desc, bool focused)
+      : TControl(parent), spec_(desc), focused_(focused) {}
 
   void Paint(ICanvas& c) override {
     const Rect r = ClientRect();
@@ -33,13 +35,15 @@ class StandardControl final : public controls::TControl {
         c.FillRect(r, face);
         Rect f = r;
         if (spec_.Flags & forms::kDefaultButton) {
-          Frame(c, f, dark, dark);
+          const Color frame = controls::ColorToRGB(controls::SystemColor(controls::kColorWindowFrame));
+          Frame(c, f, frame, frame);
           f = controls::Inflated(f, -1, -1);
         }
         Frame(c, f, light, dark);
         Frame(c, controls::Inflated(f, -1, -1), controls::ColorToRGB(controls::cl3DLight), shadow);
         c.DrawText(Caption(), r, controls::kTextCenter | controls::kTextVCenter | controls::kTextSingleLine,
                    controls::ColorToRGB(controls::clBtnText));
+        if (focused_) FocusRect(c, controls::Inflated(r, -3, -3));
         break;
       }
       case ControlKind::Edit:
@@ -96,8 +100,37 @@ class StandardControl final : public controls::TControl {
     c.FillRect(Rect{r.Left, r.Bottom - 1, r.Right, r.Bottom}, bottomRight);
     c.FillRect(Rect{r.Right - 1, r.Top, r.Right, r.Bottom}, bottomRight);
   }
+  // The dotted focus rectangle: every other pixel of the outline inverted.
+  static void FocusRect(ICanvas& c, const Rect& r) {
+    auto invert = [&](int32_t x, int32_t y) {
+      if ((x - r.Left + y - r.Top) % 2) return;
+      if (const std::optional<Color> p = c.GetPixel(x, y)) c.SetPixel(x, y, *p ^ 0xFFFFFFu);
+    };
+    for (int32_t x = r.Left; x < r.Right; ++x) {
+      invert(x, r.Top);
+      invert(x, r.Bottom - 1);
+    }
+    for (int32_t y = r.Top + 1; y < r.Bottom - 1; ++y) {
+      invert(r.Left, y);
+      invert(r.Right - 1, y);
+    }
+  }
   const forms::Control& spec_;
+  bool focused_;
 };
+
+// The control that has the focus when the form opens: the form's first tab
+// stop (its own controls, lowest tab order), or none.
+int32_t FirstTabStop(const forms::Form& form) {
+  int32_t best = -1;
+  for (size_t i = 0; i < form.Controls.size(); ++i) {
+    const forms::Control& c = form.Controls[i];
+    const bool stop = c.Kind == ControlKind::Button || c.Kind == ControlKind::Edit;
+    if (c.Parent || !stop || c.TabOrder < 0) continue;
+    if (best < 0 || c.TabOrder < form.Controls[size_t(best)].TabOrder) best = int32_t(i);
+  }
+  return best;
+}
 
 controls::FontSpec FontOf(const forms::FontSpec& desc, const controls::FontSpec& parent) {
   controls::FontSpec f = parent;
@@ -121,6 +154,7 @@ Bitmap PaintForm(const forms::Form& form, const forms::FormTexts& texts) {
   rootFont.Color = form.Font.Color;
   root.SetFont(rootFont);
 
+  const int32_t focused = FirstTabStop(form);
   std::vector<std::unique_ptr<controls::TControl>> made(form.Controls.size());
   for (size_t i = 0; i < form.Controls.size(); ++i) {
     const forms::Control& c = form.Controls[i];
@@ -143,7 +177,7 @@ Bitmap PaintForm(const forms::Form& form, const forms::FormTexts& texts) {
         break;
       }
       default:
-        control = std::make_unique<StandardControl>(parent, c);
+        control = std::make_unique<StandardControl>(parent, c, int32_t(i) == focused);
         break;
     }
     control->SetBounds(c.Left, c.Top, c.Width, c.Height);
