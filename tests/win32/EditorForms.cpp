@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "controls/Canvas.h"
 #include "tests/win32/Checks.h"
 #include "tests/win32/DialogDriver.h"
 #include "tests/win32/HostSide.h"
@@ -249,9 +250,38 @@ bool FontIs(HWND w, const wchar_t* face, int height) {
 
 // ---- Screenshots. ----
 
+// The forms in the classic colour scheme, the one the headless drawing uses,
+// while the object lives; the scheme before is put back afterwards.
+class ClassicColours {
+ public:
+  ClassicColours() {
+    for (int i = COLOR_SCROLLBAR; i <= COLOR_MENUBAR; ++i) {
+      indexes_.push_back(i);
+      before_.push_back(GetSysColor(i));
+      classic_.push_back(COLORREF(controls::DefaultSysColor(i) & 0xFFFFFF));
+    }
+    SetSysColors(int(indexes_.size()), indexes_.data(), classic_.data());
+  }
+  ~ClassicColours() { SetSysColors(int(indexes_.size()), indexes_.data(), before_.data()); }
+  ClassicColours(const ClassicColours&) = delete;
+  ClassicColours& operator=(const ClassicColours&) = delete;
+
+ private:
+  std::vector<INT> indexes_;
+  std::vector<COLORREF> before_, classic_;
+};
+
+// Wine copies a window's drawing to the X server only when the thread waits
+// for messages (or 50 ms after it last did so): a wait of no time makes the
+// screen show what has just been painted.
+void ShowPainting() {
+  GdiFlush();
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
+}
+
 Image Capture(HWND w) {
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  GdiFlush();
+  ShowPainting();
   RECT r{};
   GetWindowRect(w, &r);
   const int width = r.right - r.left, height = r.bottom - r.top;
@@ -293,12 +323,157 @@ Image ClientPart(HWND dialog, const Image& window) {
   return out;
 }
 
+// A 0xRRGGBB pixel of a capture for a COLORREF.
+uint32_t Pixel(COLORREF c) { return uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c); }
+
+bool LowColour() {
+  HDC screen = GetDC(nullptr);
+  const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+  ReleaseDC(nullptr, screen);
+  return bits <= 8;
+}
+
+// A bitmap resource of the plug-in as 0xRRGGBB pixels.
+Image ResourceBitmap(HMODULE plugin, const wchar_t* name) {
+  Image out;
+  HBITMAP bmp = HBITMAP(LoadImageW(plugin, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (!bmp) return out;
+  BITMAP info{};
+  GetObjectW(bmp, sizeof info, &info);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = info.bmWidth;
+  bi.bmiHeader.biHeight = -info.bmHeight;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  out.width = info.bmWidth;
+  out.height = info.bmHeight;
+  out.pixels.resize(size_t(out.width) * size_t(out.height));
+  HDC screen = GetDC(nullptr);
+  if (GetDIBits(screen, bmp, 0, UINT(out.height), out.pixels.data(), &bi, DIB_RGB_COLORS) != out.height)
+    out = Image{};
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bmp);
+  for (uint32_t& p : out.pixels) p &= 0xFFFFFF;
+  return out;
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+  for (int shift : {0, 8, 16})
+    if (std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)) > tolerance) return false;
+  return true;
+}
+
+int Luminance(uint32_t p) { return int((p >> 16) & 255) * 3 + int((p >> 8) & 255) * 6 + int(p & 255); }
+
+// Whether `picture` appears somewhere inside `area` of `shot`, every pixel but
+// the transparent ones (the bottom-left pixel's colour) within `tolerance` per
+// channel, and its dark pixels darker on the screen than its light ones.
+bool Shows(const Image& shot, const RECT& area, const Image& picture, int tolerance) {
+  if (picture.pixels.empty()) return false;
+  const uint32_t transparent = picture.At(0, picture.height - 1);
+  for (int oy = area.top; oy + picture.height <= area.bottom; ++oy)
+    for (int ox = area.left; ox + picture.width <= area.right; ++ox) {
+      bool all = true;
+      int darkest = 0, lightest = 10 * 255;  // on the screen, of the picture's lightest and darkest pixels
+      int minSource = 10 * 255, maxSource = 0;
+      for (int y = 0; all && y < picture.height; ++y)
+        for (int x = 0; all && x < picture.width; ++x) {
+          const uint32_t p = picture.At(x, y);
+          if (p == transparent) continue;
+          all = ox + x < shot.width && oy + y < shot.height && Near(shot.At(ox + x, oy + y), p, tolerance);
+          if (!all) break;
+          const int l = Luminance(p), shown = Luminance(shot.At(ox + x, oy + y));
+          if (l < minSource) minSource = l, darkest = shown;
+          if (l > maxSource) maxSource = l, lightest = shown;
+        }
+      if (all && (maxSource - minSource < 640 || lightest - darkest >= 640)) return true;
+    }
+  return false;
+}
+
+std::string Hex(uint32_t p) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%06X", unsigned(p & 0xFFFFFF));
+  return text;
+}
+
+// The colours the host-styled controls must show where they are fixed, in
+// either colour mode, checked on the screenshot of the client area. On a
+// 256-colour screen wine dithers colours outside its palette and maps
+// pictures to it loosely: there the mean of a block of pixels must come near
+// the colour, and pictures may be off by 0x80 per channel as long as their
+// dark pixels stay darker than their light ones.
+void CheckFormPixels(const EditorUnderTest& e, HWND dialog, const std::string& name, const Image& client) {
+  const bool low = LowColour();
+  const std::string mode = low ? " (256 colours)" : "";
+  const auto w = Controls(dialog);
+  std::string wrong;
+  auto at = [&](int x, int y) {
+    return x >= 0 && y >= 0 && x < client.width && y < client.height ? client.At(x, y) : 0xFFFFFFFFu;
+  };
+  auto report = [&](const std::string& what, int x, int y, uint32_t got, uint32_t want) {
+    wrong += " " + what + " at " + std::to_string(x) + "," + std::to_string(y) + " " + Hex(got) + " not " +
+             Hex(want) + ";";
+  };
+  // One pixel, for colours of the palette.
+  auto exact = [&](const std::string& what, int x, int y, COLORREF want) {
+    if (at(x, y) != Pixel(want)) report(what, x, y, at(x, y), Pixel(want));
+  };
+  // A colour that may be dithered: the 8 x 4 block from (x, y) on a 256-colour screen.
+  auto area = [&](const std::string& what, int x, int y, COLORREF want) {
+    if (!low) return exact(what, x, y, want);
+    int sum[3] = {0, 0, 0};
+    for (int dy = 0; dy < 4; ++dy)
+      for (int dx = 0; dx < 8; ++dx)
+        for (int k = 0; k < 3; ++k) sum[k] += int((at(x + dx, y + dy) >> (16 - 8 * k)) & 255);
+    const uint32_t mean = uint32_t(sum[0] / 32) << 16 | uint32_t(sum[1] / 32) << 8 | uint32_t(sum[2] / 32);
+    if (!Near(mean, Pixel(want), 24)) report(what + " (mean)", x, y, mean, Pixel(want));
+  };
+  const int tolerance = low ? 0x80 : 0;
+  const COLORREF face = GetSysColor(COLOR_BTNFACE), shadow = GetSysColor(COLOR_BTNSHADOW);
+  area("form", client.width / 2 - 4, 0, face);
+  const Image glyph = ResourceBitmap(e.plugin, low ? L"NBHB_GLYPH_16" : L"NBHB_GLYPH_256");
+  for (const auto& [control, window] : w) {
+    wchar_t cls[32] = {};
+    GetClassNameW(window, cls, 32);
+    const RECT r = InClient(window, dialog);
+    const int mid = (r.left + r.right) / 2;
+    const std::string c = control;
+    if (wcscmp(cls, L"TNeoBookHelpBox2") == 0) {
+      area(c + " body", mid - 4, r.bottom - 8, low ? GetSysColor(COLOR_INFOBK) : RGB(255, 255, 225));
+      exact(c + " outline", mid, r.bottom - 1, low ? shadow : RGB(178, 178, 162));
+      if (!Shows(client, RECT{r.left, r.top, r.left + 30, r.top + 30}, glyph, tolerance))
+        wrong += " " + c + " has no glyph;";
+    } else if (wcscmp(cls, L"TNeoBookPanel") == 0) {
+      area(c + " body", r.right - 12, r.bottom - 8, face);
+      const int y = (r.top + r.bottom) / 2;
+      if (low) {
+        exact(c + " edge", r.left, y, RGB(128, 128, 128));
+      } else if (Luminance(at(r.left, y)) >= Luminance(Pixel(face))) {
+        wrong += " " + c + " edge not darker than the face;";
+      }
+    } else if (wcscmp(cls, L"TNeoBookButton") == 0) {
+      const wchar_t* picture = c == "SpeedButton1"      ? L"KYT_GLYPH_CHOOSE_OBJECT"
+                               : c == "SpeedButtonFon2" ? L"KYT_GLYPH_CHOOSE_FILE"
+                               : c == "SpeedButtonEmb2" ? L"KYT_GLYPH_CHOOSE_EMBEDDED"
+                                                        : L"KYT_GLYPH_INSERT_VARIABLE";
+      if (!Shows(client, r, ResourceBitmap(e.plugin, picture), tolerance)) wrong += " " + c + " has no glyph;";
+      // A flat button at rest has no frame: its parent's face shows at its edge.
+      if (!low) exact(c + " at rest", r.left, (r.top + r.bottom) / 2, face);
+    }
+  }
+  Check(name + mode + ": fixed colours, help-box glyphs and button glyphs on the screen", wrong.empty(), wrong);
+}
+
 void Screenshot(const EditorUnderTest& e, HWND dialog, const std::string& name) {
   const Image shot = Capture(dialog);
   std::string error;
   const std::string path = e.outputDir + "editor-" + name + e.screenshotSuffix + ".png";
   Check("screenshot " + name + e.screenshotSuffix, WritePng(path, shot, error), error);
-  WritePng(e.outputDir + "editor-" + name + e.screenshotSuffix + "-client.png", ClientPart(dialog, shot), error);
+  const Image client = ClientPart(dialog, shot);
+  WritePng(e.outputDir + "editor-" + name + e.screenshotSuffix + "-client.png", client, error);
+  CheckFormPixels(e, dialog, name, client);
 }
 
 // ---- Running a form. ----
@@ -608,10 +783,50 @@ void CheckPickers(const EditorUnderTest& e) {
   }
 }
 
+// The plug-in's icon resource, drawn on the form's face, pixel for pixel the
+// picture Image1 shows (32 x 32, centred in its 37 x 39 box).
+bool IconIsShown(const EditorUnderTest& e, HWND image, std::string& detail) {
+  HICON icon = HICON(LoadImageW(e.plugin, L"KYT_ICON", IMAGE_ICON, 32, 32, 0));
+  if (!icon) {
+    detail = "no icon resource KYT_ICON";
+    return false;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = 32;
+  info.bmiHeader.biHeight = -32;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all{0, 0, 32, 32};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  const Image shot = Capture(image);
+  int differ = 0, opaque = 0;
+  const uint32_t face = Pixel(GetSysColor(COLOR_BTNFACE));
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      const uint32_t want = static_cast<uint32_t*>(bits)[y * 32 + x] & 0xFFFFFF;
+      opaque += want != face;
+      differ += shot.width >= 34 && shot.height >= 35 ? shot.At(x + 2, y + 3) != want : 1;
+    }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  DestroyIcon(icon);
+  detail = std::to_string(differ) + " pixels differ, " + std::to_string(opaque) + " opaque";
+  return differ == 0 && opaque > 100 && opaque < 32 * 32;
+}
+
 void CheckAbout(const EditorUnderTest& e) {
   g_shellOpened.clear();
   std::string caption, memo, label1, link, helpCaption, panel;
-  bool hand = false, arrowAgain = false, memoStyle = false, red = false, blueAgain = false;
+  bool hand = false, arrowAgain = false, memoStyle = false, red = false, blueAgain = false, icon = false;
+  std::string iconDetail;
   std::vector<std::string> tabs;
   int shown = 0;
   {
@@ -629,6 +844,7 @@ void CheckAbout(const EditorUnderTest& e) {
       memoStyle = (ms & ES_READONLY) && (ms & WS_VSCROLL) && !(ms & WS_TABSTOP) && !(ms & ES_WANTRETURN) &&
                   !(GetWindowLongW(w.at("Memo1"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) && !(ms & WS_BORDER);
       Screenshot(e, dialog, "TAboutBoxForm");
+      icon = IconIsShown(e, w.at("Image1"), iconDetail);
       auto inkOf = [&](COLORREF want) {
         // The link repaints on its next WM_PAINT; draw it now so the capture never sees the old colour.
         RedrawWindow(w.at("Label2"), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -670,10 +886,9 @@ void CheckAbout(const EditorUnderTest& e) {
         Shown(memo));
   Check("About: the memo is read-only, borderless, scrolls, takes no tab and no Enter", memoStyle);
   Check("About: tab order is OK alone", tabs == std::vector<std::string>{"OKBtn"}, Joined(tabs));
+  Check("About: Image1 shows the plug-in's icon resource", icon, iconDetail);
   Check("About: over the link the hand cursor", hand);
-  // Open fault: on the current tree the link's red under the mouse does not reach the screen capture under
-  // wine (the cursor and the colour change do happen). Reported, not counted, until it is mended.
-  std::printf("%s About: over the link red (open fault, not counted)\n", red ? "PASS" : "KNOWN-FAIL");
+  Check("About: over the link red", red);
   Check("About: over the help box or the form the default cursor and blue again", arrowAgain && blueAgain);
   Check("About: a click opens the address with the shell's open verb",
         g_shellOpened.size() == 1 && g_shellOpened[0].first == L"open" &&
@@ -691,6 +906,7 @@ void InterceptEditorImports(HMODULE plugin) {
 }
 
 void CheckEditorForms(const EditorUnderTest& e) {
+  const ClassicColours scheme;
   CheckLayoutsTextsAndKeys(e);
   CheckSlotRules(e);
   CheckPickers(e);
@@ -698,6 +914,7 @@ void CheckEditorForms(const EditorUnderTest& e) {
 }
 
 void SaveEditorScreenshots(const EditorUnderTest& e) {
+  const ClassicColours scheme;
   for (int32_t action : {1, 3, 4, 5}) {
     Slots slots({"Rect1", "kb.dcr", "196", "10", "22"});
     slots.p.resize(action == 3 ? 5 : action >= 4 ? 2 : 1);
