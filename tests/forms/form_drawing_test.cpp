@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -104,19 +105,28 @@ TEST_F(FormDrawing, EveryFormIsDrawnWithItsFixedColoursInPlace) {
 }
 
 // Share of the pixels of `r` that agree within `tolerance`, leaving out text:
-// pixels much darker than the region's background in either picture.
+// pixels much darker than the region's background in either picture. The
+// screenshot may sit one pixel off in either direction, as a title whose
+// height follows the font's does; the best of those placings counts.
 double Agreement(const Bitmap& a, const Bitmap& b, const Rect& r, int tolerance) {
-  int same = 0, counted = 0;
+  double best = 0.0;
   const Color bg = a.Pixel(r.Left, r.Top);
   auto isInk = [&](Color c) { return int(RedOf(bg)) + GreenOf(bg) + BlueOf(bg) - RedOf(c) - GreenOf(c) - BlueOf(c) > 150; };
-  for (int32_t y = r.Top; y < r.Bottom; ++y)
-    for (int32_t x = r.Left; x < r.Right; ++x) {
-      const Color pa = a.Pixel(x, y), pb = b.Pixel(x, y);
-      if (isInk(pa) || isInk(pb)) continue;
-      ++counted;
-      same += Near(pa, pb, tolerance);
+  for (int32_t dy = -1; dy <= 1; ++dy)
+    for (int32_t dx = -1; dx <= 1; ++dx) {
+      int same = 0, counted = 0;
+      for (int32_t y = r.Top; y < r.Bottom; ++y)
+        for (int32_t x = r.Left; x < r.Right; ++x) {
+          const int32_t bx = x + dx, by = y + dy;
+          if (bx < 0 || by < 0 || bx >= b.Width() || by >= b.Height()) continue;
+          const Color pa = a.Pixel(x, y), pb = b.Pixel(bx, by);
+          if (isInk(pa) || isInk(pb)) continue;
+          ++counted;
+          same += Near(pa, pb, tolerance);
+        }
+      if (counted) best = std::max(best, double(same) / counted);
     }
-  return counted ? double(same) / counted : 0.0;
+  return best;
 }
 
 TEST_F(FormDrawing, TheHeadlessDrawingIsComparedWithTheWineScreenshotRegionByRegion) {
@@ -134,22 +144,27 @@ TEST_F(FormDrawing, TheHeadlessDrawingIsComparedWithTheWineScreenshotRegionByReg
     };
     std::vector<Region> regions;
     if (d.Name == "TAboutBoxForm") {
-      regions = {{"help-box body", Rect{10, 56 + 20, 350, 56 + 63}}, {"OK button", Rect{136, 266, 219, 291}}};
+      regions = {{"help-box glyph", Rect{8 + 4, 56 + 3, 8 + 21, 56 + 16}},
+                 {"help-box body", Rect{10, 56 + 20, 350, 56 + 63}},
+                 {"OK button", Rect{136, 266, 219, 291}}};
     } else {
       const int32_t okTop = d.Picture.Height() - 32, okLeft = d.Name == "TEditForm1" ? 231 : 232;
       regions = {{"title band", Rect{8 + 2, 8 + 2, 8 + 300, 8 + 16}},
+                 {"help-box glyph", Rect{8 + 12 + 4, 8 + 64 + 3, 8 + 12 + 21, 8 + 64 + 16}},
                  {"help-box body", Rect{8 + 12 + 2, 8 + 64 + 20, 8 + 12 + 340, 8 + 64 + 70}},
                  {"OK button", Rect{okLeft, okTop, okLeft + 65, okTop + 25}}};
-      if (d.Name == "TEditForm1") regions[1].Area = Rect{8 + 8 + 2, 8 + 64 + 20, 8 + 8 + 340, 8 + 64 + 70};
+      if (d.Name == "TEditForm1") {
+        regions[1].Area = Rect{8 + 8 + 4, 8 + 64 + 3, 8 + 8 + 21, 8 + 64 + 16};
+        regions[2].Area = Rect{8 + 8 + 2, 8 + 64 + 20, 8 + 8 + 340, 8 + 64 + 70};
+      }
     }
     for (const Region& r : regions) {
       const double share = Agreement(d.Picture, shot, r.Area, 12);
       std::printf("%s %s: %.0f%% of the pixels agree\n", d.Name.c_str(), r.What, share * 100);
-      const int32_t mx = (r.Area.Left + r.Area.Right) / 2, my = (r.Area.Top + r.Area.Bottom) / 2;
-      // The Win32 layer still paints panels, help boxes and glyph buttons with
-      // its own GDI routines, so the figures are reported, not yet required.
-      std::printf("  middle pixel %06X headless, %06X on screen\n", d.Picture.Pixel(mx, my), shot.Pixel(mx, my));
       ::testing::Test::RecordProperty(d.Name + " " + r.What, int(share * 100));
+      // The wine suite shows the forms in the classic colour scheme, the one
+      // drawn here; only the fonts differ, and text is left out of the count.
+      EXPECT_GE(share, 0.95) << d.Name << " " << r.What;
     }
   }
   if (!compared) GTEST_SKIP() << "no wine screenshots in " << shots << " (run scripts/test-windows.sh)";
