@@ -637,6 +637,80 @@ struct Insert {
   const char* expected;
 };
 
+// ---- Real mouse input. ----
+
+// Handles the messages of `dialog` and its controls for a while (the test
+// driver's own timer waits), so that wine delivers the pointer's moves.
+void PumpDialog(HWND dialog, int milliseconds) {
+  const DWORD end = GetTickCount() + DWORD(milliseconds);
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, dialog, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(10);
+  } while (GetTickCount() < end);
+}
+
+void MoveMouse(HWND dialog, POINT screen) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = LONG((screen.x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+  in.mi.dy = LONG((screen.y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof in);
+  PumpDialog(dialog, 200);
+}
+
+void PressMouse(HWND dialog, bool down) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &in, sizeof in);
+  PumpDialog(dialog, 200);
+}
+
+// A glyph button of a form under the real pointer: flat at rest, framed under
+// the pointer, sunk while pressed, flat again when the pointer leaves; a press
+// that is let go outside the button is no click.
+void CheckButtonStates(const EditorUnderTest& e) {
+  HostSide& host = Host();
+  Slots slots({"Rect1"});
+  bool ok = false;
+  std::string states;
+  size_t requests = 0;
+  Edit(e, 1, slots, ok, [&](HWND dialog, const std::map<std::string, HWND>& w) {
+    HWND button = w.at("SpeedButton1");
+    RECT r{};
+    GetWindowRect(button, &r);
+    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    RECT form{};
+    GetWindowRect(w.at("NeoBookPanel1"), &form);
+    const POINT away{form.left + 200, form.bottom - 4};
+    MoveMouse(dialog, away);
+    requests = host.requests.size();
+    const Image rest = Capture(button);
+    MoveMouse(dialog, centre);
+    const Image hover = Capture(button);
+    PressMouse(dialog, true);
+    const Image pressed = Capture(button);
+    MoveMouse(dialog, away);
+    PressMouse(dialog, false);
+    const Image after = Capture(button);
+    const uint32_t face = Pixel(GetSysColor(COLOR_BTNFACE));
+    const int mid = rest.height / 2;
+    states = std::string(rest.At(0, mid) == face ? "flat" : "framed") + (hover.At(0, mid) != face ? " framed" : " flat") +
+             (pressed.pixels != hover.pixels && pressed.pixels != rest.pixels ? " sunk" : " unchanged") +
+             (after.pixels == rest.pixels ? " flat" : " not-flat");
+    requests = host.requests.size() - requests;
+    Press(dialog, IDCANCEL);
+  });
+  Check("a form's glyph button under the real mouse: flat, framed on hover, sunk when pressed, flat after",
+        states == "flat framed sunk flat", states);
+  Check("a press let go outside the button asks the host nothing", requests == 0);
+}
+
 void CheckPickers(const EditorUnderTest& e) {
   HostSide& host = Host();
   host.pickedVariable = "[V]";
@@ -910,6 +984,7 @@ void CheckEditorForms(const EditorUnderTest& e) {
   CheckLayoutsTextsAndKeys(e);
   CheckSlotRules(e);
   CheckPickers(e);
+  CheckButtonStates(e);
   CheckAbout(e);
 }
 
