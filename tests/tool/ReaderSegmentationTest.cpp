@@ -287,6 +287,28 @@ TEST(ReaderShape, PerCentFromItsRingsAndStroke) {
   EXPECT_EQ(NamesOf(dots).find('%'), std::string::npos);
 }
 
+TEST(ReaderShape, GuillemetsFromTwoChevrons) {
+  KnownNames kb({"\xAB", "\xBB", "\xFF", "\xEC"});  // « » я м
+  Classifier classifier(kb.network);
+  const std::vector<std::string> left = {"...##", "..##.", ".##..", "##...", ".##..", "..##.", "...##"};
+  const std::vector<std::string> right = {"##...", ".##..", "..##.", "...##", "..##.", ".##..", "##..."};
+  // Between x-height and baseline (row 40, x-height 14): read as one glyph, or as two.
+  Piece both = Drawn(left, 0, 30);
+  both.Add(Drawn(left, 6, 30));
+  std::vector<Reading> one = {Read("\xFF", both)};
+  ApplyLineContext(one, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(one), "\xAB|");
+  std::vector<Reading> two = {Read("\xEC", Drawn(right, 0, 30)), Read("\xEC", Drawn(right, 6, 30))};
+  ApplyLineContext(two, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(two), "\xBB|");
+  // Chevrons pointing apart are no guillemet.
+  Piece apart = Drawn(right, 0, 30);
+  apart.Add(Drawn(left, 6, 30));
+  std::vector<Reading> x = {Read("\xFF", apart)};
+  ApplyLineContext(x, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(x), "\xFF|");
+}
+
 TEST(ReaderShape, YeryFromASoftSignAndANarrowStroke) {
   KnownNames kb({"\xFC", "\xFB", "(", "\xEB"});  // ь ы ( л
   Classifier classifier(kb.network);

@@ -47,6 +47,64 @@ bool HasHole(const Piece& p) {
   return false;
 }
 
+// Which way a piece of ink points as a chevron: -1 for <, 1 for >, 0 for
+// neither. The ink of its top and bottom thirds lies well to one side of the
+// ink of its middle third.
+int ChevronOf(const std::vector<kyt::TPoint>& pixels) {
+  if (pixels.size() < 3) return 0;
+  int32_t top = INT32_MAX, bottom = INT32_MIN, left = INT32_MAX, right = INT32_MIN;
+  for (const kyt::TPoint& q : pixels)
+    top = std::min(top, q.Y), bottom = std::max(bottom, q.Y), left = std::min(left, q.X), right = std::max(right, q.X);
+  const int32_t h = bottom - top + 1, w = right - left + 1;
+  if (h < 3 || w < 2) return 0;
+  double sum[3] = {0, 0, 0};
+  int n[3] = {0, 0, 0};
+  for (const kyt::TPoint& q : pixels) {
+    const int third = std::min(2, (q.Y - top) * 3 / h);
+    sum[third] += q.X, ++n[third];
+  }
+  if (!n[0] || !n[1] || !n[2]) return 0;
+  const double upper = sum[0] / n[0], middle = sum[1] / n[1], lower = sum[2] / n[2];
+  const double apart = 0.25 * w;
+  if (upper > middle + apart && lower > middle + apart) return -1;
+  if (upper < middle - apart && lower < middle - apart) return 1;
+  return 0;
+}
+
+// The guillemet a glyph is: two chevrons side by side pointing the same way.
+std::string GuillemetOf(const Piece& p) {
+  // The two parts: its 8-connected groups.
+  const int32_t w = p.box.Width(), h = p.box.Height();
+  std::vector<int32_t> label(size_t(w) * size_t(h), -1);
+  for (const kyt::TPoint& q : p.pixels) label[size_t(q.Y - p.box.Top) * size_t(w) + size_t(q.X - p.box.Left)] = 0;
+  std::vector<std::vector<kyt::TPoint>> groups;
+  for (size_t start = 0; start < label.size(); ++start) {
+    if (label[start] != 0) continue;
+    if (groups.size() == 2) return {};  // more than two parts
+    groups.emplace_back();
+    const int32_t id = int32_t(groups.size());
+    std::vector<size_t> stack = {start};
+    label[start] = id;
+    while (!stack.empty()) {
+      const size_t i = stack.back();
+      stack.pop_back();
+      const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
+      groups.back().push_back({p.box.Left + x, p.box.Top + y});
+      for (int32_t dy = -1; dy <= 1; ++dy)
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+          const int32_t nx = x + dx, ny = y + dy;
+          if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+          const size_t n = size_t(ny) * size_t(w) + size_t(nx);
+          if (label[n] == 0) label[n] = id, stack.push_back(n);
+        }
+    }
+  }
+  if (groups.size() != 2) return {};
+  const int ca = ChevronOf(groups[0]), cb = ChevronOf(groups[1]);
+  if (ca != cb || ca == 0) return {};
+  return ca < 0 ? "\xAB" : "\xBB";
+}
+
 bool IsBar(unsigned char c) { return c == 'l' || c == 'I' || c == '1' || c == '|'; }
 
 }  // namespace
@@ -266,6 +324,31 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       glyphs[i].answer.name = "%";
       glyphs[i].ranked.clear();
       glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1), glyphs.begin() + std::ptrdiff_t(i + 3));
+    }
+  }
+
+  // Guillemets: two chevrons pointing one way, between x-height and baseline,
+  // read as one glyph or as two.
+  if (classifier.Has("\xAB") || classifier.Has("\xBB")) {
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+      const kyt::Rect& b = glyphs[i].piece.box;
+      if (b.Height() > 1.1 * x || b.Height() < 0.3 * x || b.Bottom > base + 0.15 * x) continue;
+      Piece both = glyphs[i].piece;
+      bool pair = false;
+      if (i + 1 < glyphs.size() && glyphs[i + 1].piece.box.Left - b.Right <= 0.3 * x &&
+          glyphs[i + 1].piece.box.Height() <= 1.1 * x) {
+        both.Add(glyphs[i + 1].piece);
+        pair = true;
+      }
+      std::string name = GuillemetOf(both);
+      if (name.empty() && pair) {
+        both = glyphs[i].piece, pair = false;
+        name = GuillemetOf(both);
+      }
+      if (name.empty() || !classifier.Has(name)) continue;
+      glyphs[i].piece = std::move(both);
+      glyphs[i].answer.name = name;
+      if (pair) glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
     }
   }
 
