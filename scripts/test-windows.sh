@@ -91,6 +91,10 @@ if build_step "build: x86_64 kytDCR.nbp and test host" "$logs/build-win64.log" b
     xvfb-run -a "$wine" wineboot -i >"$logs/wineboot.log" 2>&1
     "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
   fi
+  # Xvfb has no window manager: wine draws the windows' captions and frames
+  # itself, so that screenshots show the dialogs whole.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$logs/wine-reg.log" 2>&1
+  "$(dirname "$wine")/wineserver" -w 2>/dev/null || true
   echo "== wine64: the test host plays the publication scripts"
   rm -f "$b64/testhost-out/"*.png
   timeout 900 xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$b64/tests/win32/kyt_win_testhost.exe" \
