@@ -213,6 +213,15 @@ TEST(ReaderShape, LettersPreferredInWords) {
                                  Ranked(42, {{{"t", 0.9f}, 0.9f}})};
   PreferWordsOwnKind(digits, 8);
   EXPECT_EQ(NamesOf(digits), "3|4|a|t|");
+  // A sign that never begins a word is a letter at a word's start; within the word it stays.
+  std::vector<Reading> start = {Ranked(0, {{{"?", 0.3f}, 0.3f}, {{"J", 0.2f}, 0.2f}}), Ranked(12, {{{"u", 0.9f}, 0.9f}}),
+                                Ranked(24, {{{"n", 0.9f}, 0.9f}})};
+  PreferWordsOwnKind(start, 8);
+  EXPECT_EQ(NamesOf(start), "J|u|n|");
+  std::vector<Reading> end = {Ranked(0, {{{"u", 0.9f}, 0.9f}}), Ranked(12, {{{"n", 0.9f}, 0.9f}}),
+                              Ranked(24, {{{"?", 0.3f}, 0.3f}, {{"J", 0.2f}, 0.2f}})};
+  PreferWordsOwnKind(end, 8);
+  EXPECT_EQ(NamesOf(end), "u|n|?|");
   // In a number, letters that a digit could nearly be become that digit.
   std::vector<Reading> number = {Ranked(0, {{{"2", 0.9f}, 0.9f}}), Ranked(12, {{{"st", 0.5f}, 0.5f}, {{"0", 0.4f}, 0.4f}}),
                                  Ranked(24, {{{"0", 0.9f}, 0.9f}}), Ranked(36, {{{"8", 0.9f}, 0.9f}})};

@@ -254,7 +254,10 @@ void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space) {
         // Signs that belong in words and numbers or at their ends, and the
         // strokes l I 1 | that the neighbour rule decides, stay.
         if (ofKind(r.answer.name) || r.ranked.empty()) continue;
-        if (c != 0 && std::strchr(".,;:!?'\"-()%/|1lIOo\x96\x97\xAB\xBB\x84\x93\x94", char(c))) continue;
+        // Signs that never begin a word are no such sign at a word's start.
+        const bool closing = k == start && k + 1 < i && c != 0 && std::strchr(".,;:!?)]}", char(c));
+        if (!closing && c != 0 && std::strchr(".,;:!?'\"-()%/|1lIOo\x96\x97\xAB\xBB\x84\x93\x94", char(c)))
+          continue;
         const bool beside = (k > start && ofKind(glyphs[k - 1].answer.name)) ||
                             (k + 1 < i && ofKind(glyphs[k + 1].answer.name));
         if (!beside) continue;
