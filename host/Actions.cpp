@@ -5,12 +5,13 @@
 #include <optional>
 #include <utility>
 
+#include "core/ByteStreams.h"
 #include "core/Error.h"
 #include "core/Guard.h"
+#include "core/NumberSyntax.h"
 #include "host/ActionTable.h"
 #include "host/DcrRegistry.h"
 #include "host/HostInterface.h"
-#include "host/NumberSyntax.h"
 #include "recognition/BackPropCls.h"
 #include "window/PictureLoader.h"
 #include "window/kytForm.h"
@@ -20,7 +21,6 @@ namespace kyt {
 namespace {
 
 constexpr int32_t kRequestSupportsHandles = 6;
-constexpr int32_t kRequestObjectWindow = 7;
 
 constexpr const char kEmbeddedMarker[] = "embedded:\\\\\\";
 constexpr const char kNeedsNewerHost[] = "This function requires NeoBook 4.0.9 or higher.";
@@ -30,6 +30,18 @@ constexpr const char kNoObjectAfter[] = " \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\
 constexpr const char kNoWindow[] = "There is no DCR control attached to an object named ";
 
 void ReportError(IHost& host, const std::string& text) { host.SetVariable(kLastError, text); }
+
+// The host's embedded files as the engine reads them.
+class HostStreams final : public IByteStreams {
+ public:
+  explicit HostStreams(IHost& host) : host_(host) {}
+  bool Read(const std::string& name, std::vector<uint8_t>& content) override {
+    return host_.StreamAccess(name, content);
+  }
+
+ private:
+  IHost& host_;
+};
 
 // The error guard of one action.
 template <typename Body>
@@ -60,21 +72,21 @@ bool HostSupportsObjectHandles(IHost& host) {
   return data.has_value();
 }
 
-// The window handle of a host object; 0 when the host knows no such object.
-uint32_t QueryObjectWindow(IHost& host, const std::string& name) {
-  std::optional<std::string> data = name;
-  host.InterfaceAccess(kRequestObjectWindow, data);
-  if (!data) return 0;
-  const int64_t value = TryParseInt64(*data).value_or(0);
-  return uint32_t(uint64_t(value));
-}
-
 void RemoveWindowFor(const std::string& name) {
   const int32_t index = FindDcrWindow(name);
   if (index >= 0) RemoveDcrWindow(index);
 }
 
 }  // namespace
+
+bool LoadFromHostStream(TBackProp& network, const std::string& name, IHost& host) {
+  return Guarded(host, [&] {
+    if (!host.HasStreamAccess()) throw Error("This feature requires NeoBook 5.0.0 or higher.");
+    HostStreams streams(host);
+    network.LoadFromStream(name, streams);
+    return true;
+  });
+}
 
 bool IsEmbeddedSource(const std::string& source) { return source.find(kEmbeddedMarker) != std::string::npos; }
 
@@ -113,7 +125,7 @@ bool DcrLoadKnowledgebase(IHost& host, const std::string& name, const std::strin
     // The embedded loader reports its own failures in [LastError] and returns;
     // the parameters are stored all the same.
     if (IsEmbeddedSource(source))
-      Network().LoadFromHostStream(source, host);
+      LoadFromHostStream(Network(), source, host);
     else
       Network().LoadFromFile(source);
     // In order: a bad text stops here, with the earlier fields already stored.

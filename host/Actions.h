@@ -8,6 +8,7 @@
 namespace kyt {
 
 class IHost;
+class TBackProp;
 
 inline constexpr const char kLastError[] = "[LastError]";
 
@@ -21,6 +22,12 @@ bool DcrRecognize(IHost& host, const std::string& name, const std::string& varia
 // Runs action 1 to 5 with its parameter texts (missing ones read as empty);
 // any other number gives false and does nothing.
 bool RunAction(IHost& host, int32_t action, const std::string params[5]);
+
+// Loads the knowledge base embedded in the publication under `name` into
+// `network` through the host's streams. A failure is reported in
+// "[LastError]" under the action guard, leaves the network as it was and
+// gives false.
+bool LoadFromHostStream(TBackProp& network, const std::string& name, IHost& host);
 
 // Does the source name a knowledge base embedded in the publication?
 bool IsEmbeddedSource(const std::string& source);

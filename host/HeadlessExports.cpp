@@ -22,6 +22,14 @@ namespace {
 
 constexpr intptr_t kSubCodePaint = 5;
 
+// The shared library runs on the headless platform, installed when it is loaded.
+struct InstallHeadless {
+  InstallHeadless() {
+    static HeadlessPlatform platform;
+    InstallPlatform(&platform);
+  }
+} g_installHeadless;
+
 HeadlessPlatform* Headless() { return dynamic_cast<HeadlessPlatform*>(&Platform()); }
 
 TTkytForm* WindowOf(const char* objectName) {

@@ -7,25 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "window/WindowHost.h"
+
 namespace kyt {
 
-class IHost {
+class IHost : public IWindowHost {
  public:
-  virtual ~IHost() = default;
 
   // HostAddAction: the type codes are `count` bytes (highest index count - 1, 0 when empty).
   virtual void AddAction(int32_t number, const std::string& name, const std::string& description,
                          const std::vector<uint8_t>& typeCodes, uint8_t count) = 0;
 
+  // GetVariable, SetVariable and the interface requests: see IWindowHost.
   virtual bool HasVariableAccess() const = 0;
-  // HostGetVariable; an unanswered (null) variable reads as an empty text.
-  virtual std::string GetVariable(const std::string& name) = 0;
-  virtual void SetVariable(const std::string& name, const std::string& value) = 0;
-
-  virtual bool HasInterfaceAccess() const = 0;
-  // HostInterfaceAccess: `data` is the text handed in (nullopt = null pointer) and
-  // on return the host's answer (nullopt = null). The answer is released by the glue.
-  virtual bool InterfaceAccess(int32_t request, std::optional<std::string>& data) = 0;
 
   virtual bool HasStreamAccess() const = 0;
   // HostStreamAccess: false when the host has no such embedded file; on true

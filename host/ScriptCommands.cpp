@@ -6,7 +6,7 @@
 #include "core/AsciiCase.h"
 #include "host/ActionTable.h"
 #include "host/Actions.h"
-#include "host/NumberSyntax.h"
+#include "core/NumberSyntax.h"
 #include "host/PlugInUtils.h"
 
 namespace kyt {

@@ -1,13 +1,12 @@
 // The library's entry points: registration, initialisation, messages, action
-// execution and editing, and the script commands. Every one of them catches
-// everything; the host never sees an error.
+// execution and the script commands (editing and About: editor/EntryPoints.cpp).
+// Every one of them catches everything; the host never sees an error.
 #include "host/kytDCR.h"
 
 #include <algorithm>
 #include <string>
 
 #include "core/Guard.h"
-#include "editor/ActionEditor.h"
 #include "host/ActionTable.h"
 #include "host/Actions.h"
 #include "host/DcrRegistry.h"
@@ -25,19 +24,6 @@ IHost* g_host = nullptr;
 constexpr int32_t kMessagePublishPath = 1;
 constexpr int32_t kMessageDestroyWindows = 2;
 constexpr const char kDllNameVariable[] = "[*/*kytDCRDllName]";
-
-// The editor's pickers go to the host's interface access.
-class PickerHost final : public editor::IPickerHost {
- public:
-  explicit PickerHost(IHost* host) : host_(host) {}
-  bool HasInterfaceAccess() const override { return host_ && host_->HasInterfaceAccess(); }
-  bool InterfaceAccess(int32_t request, std::optional<std::string>& data) override {
-    return host_ && host_->InterfaceAccess(request, data);
-  }
-
- private:
-  IHost* host_;
-};
 
 }  // namespace
 
@@ -81,20 +67,6 @@ bool ExecAction(int32_t action, char* const* params, int32_t highIndex) {
     for (int32_t i = 0; params && i <= last && i < 5; ++i) texts[i] = HostText(params[i]);
     return RunAction(*g_host, action, texts);
   }, false);
-}
-
-bool EditAction(int32_t action, char** params, int32_t highIndex) {
-  return Guard([&] {
-    PickerHost pickers(g_host);
-    return kyt::EditAction(action, params, highIndex, &pickers);
-  }, false);
-}
-
-void About() {
-  Guard([] {
-    ShowAbout();
-    return 0;
-  }, 0);
 }
 
 int32_t CmdList(const char* format, char* destination) {

@@ -19,6 +19,7 @@ void InitPlugIn(char** title, char** publisher, char** hint);
 void Message(int32_t code);
 // params[0..highIndex]; slots past highIndex read as empty texts.
 bool ExecAction(int32_t action, char* const* params, int32_t highIndex);
+// Editing and About are the editor's (editor/EntryPoints.cpp).
 bool EditAction(int32_t action, char** params, int32_t highIndex);
 void About();
 int32_t CmdList(const char* format, char* destination);

@@ -14,10 +14,41 @@
 
 namespace kyt {
 
-class TTkytForm;
-
 constexpr int32_t kCursorDefault = 0;
 constexpr int32_t kCursorHourglass = -11;
+
+// The host's notification to a DCR window (wParam an argument, lParam the sub-code).
+constexpr uint32_t kHostNotifyMessage = 0x04FA;
+constexpr uint32_t kWmGetDlgCode = 0x0087;
+constexpr intptr_t kDlgcWantArrows = 1;
+
+// How a DCR window looks: its title panel above the picture, and the size of
+// the window before it is attached to its host object.
+struct DcrWindowLook {
+  const char* TitleCaption;  // code page 1251
+  int32_t TitleHeight;
+  Color TitleColor;
+  Color TitleFontColor;
+  int32_t DesignWidth;
+  int32_t DesignHeight;
+};
+
+// A DCR window as its system window sees it; the window model implements it.
+class IDcrWindow {
+ public:
+  virtual ~IDcrWindow() = default;
+  virtual const Bitmap& Picture() const = 0;
+  virtual const DcrWindowLook& Look() const = 0;
+  // The client area of the frame (the window's client area).
+  virtual int32_t ClientWidth() const = 0;
+  virtual int32_t ClientHeight() const = 0;
+  // The system window's client area changed size.
+  virtual void ClientResized(int32_t width, int32_t height) = 0;
+  // Message 0x04FA: lParam the sub-code, wParam its argument.
+  virtual intptr_t HostNotifyMessage(uintptr_t wParam, intptr_t lParam) = 0;
+  // WM_GETDLGCODE, given what the default window procedure answered.
+  virtual intptr_t DialogCode(intptr_t defaultResult) const = 0;
+};
 
 // The system window that shows one DCR window.
 class IWindowPeer {
@@ -59,7 +90,7 @@ class IPlatform {
   // Client rectangle of a foreign (host) window; false when it is no window.
   virtual bool GetClientRect(uint32_t window, Rect& rect) = 0;
   // Creates the system window of a DCR window as a child of `parent`; raises kyt::Error on failure.
-  virtual std::unique_ptr<IWindowPeer> CreateDcrWindow(TTkytForm& form, uint32_t parent) = 0;
+  virtual std::unique_ptr<IWindowPeer> CreateDcrWindow(IDcrWindow& window, uint32_t parent) = 0;
   // Hints of the plug-in's windows are shown without a drop shadow from now on.
   virtual void UseHintWindowWithoutShadow() = 0;
 
@@ -73,8 +104,13 @@ class IPlatform {
   virtual int32_t ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) = 0;
 };
 
-// The platform in use: the one installed with SetPlatform, else the headless one.
+// The platform in use. Whoever starts the program (the DLL's entry, the shared
+// library, the tool, a test program) installs one; installing also connects
+// the engine's hooks (message processing, hourglass) to it. SetPlatform puts a
+// stand-in in front of the installed platform (tests), null removes it.
+// Platform() raises kyt::Error when there is none.
 IPlatform& Platform();
+void InstallPlatform(IPlatform* platform);
 void SetPlatform(IPlatform* platform);
 
 }  // namespace kyt

@@ -21,7 +21,7 @@
 
 namespace kyt {
 
-class IHost;
+class IByteStreams;
 
 using TLayer = std::vector<float>;
 using TLayerWeights = std::vector<TLayer>;
@@ -66,11 +66,11 @@ class TBackProp {
   virtual void Reshape(int32_t inputRows, int32_t inputCols, int32_t outputRows, int32_t outputCols,
                        int32_t hiddenCount);
 
-  // Knowledge-base file. LoadFromFile raises kyt::Error on failure;
-  // LoadFromHostStream reports its failures in [LastError] through `host`.
-  // A failed load leaves the network exactly as it was.
+  // Knowledge-base file, from a file or from the stream `name` of `streams`.
+  // Both raise kyt::Error on failure ("File not found." for a stream that is
+  // not there); a failed load leaves the network exactly as it was.
   virtual void LoadFromFile(const std::string& fileName);
-  virtual void LoadFromHostStream(const std::string& name, IHost& host);
+  virtual void LoadFromStream(const std::string& name, IByteStreams& streams);
   virtual void SaveToFile(const std::string& fileName);
   // The same format from and to memory (used by the two loaders and by tools).
   void LoadFromBytes(const std::vector<uint8_t>& bytes);

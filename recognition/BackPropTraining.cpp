@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "core/Error.h"
-#include "platform/Platform.h"
 #include "recognition/BackPropCls.h"
+#include "recognition/EngineHooks.h"
 
 namespace kyt {
 
@@ -145,7 +145,7 @@ void TBackProp::Train() {
   TrainingStorage storage(InputCount, HiddenCount, OutputCount);
   const int32_t start = Epoch;
   StopRequested = false;
-  IPlatform& platform = Platform();
+  const EngineHooks& hooks = CurrentEngineHooks();
   for (;;) {
     ++Epoch;
     ErrorSum = 0.0f;
@@ -156,7 +156,7 @@ void TBackProp::Train() {
         if (InputCount != storage.I || HiddenCount != storage.H || OutputCount != storage.O)
           throw Error("The network was reshaped while it was being trained.");
         TrainSample(*this, TrainingSet[p].Samples[s], TrainingSet[p].Target, storage);
-        platform.ProcessMessages();
+        if (hooks.ProcessMessages) hooks.ProcessMessages();
       }
     }
     if (StopRequested) break;

@@ -50,10 +50,8 @@ class TDCRFrame : public TRecognitionParams {
   // Design values of the frame's layout.
   static constexpr int32_t kDesignWidth = 341;
   static constexpr int32_t kDesignHeight = 267;
+  // The title panel above the picture (its look: window/DcrWindowLook.h).
   static constexpr int32_t kTitleHeight = 25;  // pnlTitle
-  static constexpr const char* kTitleCaption = "\xC8\xE7\xEE\xE1\xF0\xE0\xE6\xE5\xED\xE8\xE5 \xF1 \xF2\xE5\xEA\xF1\xF2\xEE\xEC";  // "Изображение с текстом" (cp1251)
-  static constexpr Color kTitleColor = 0xF0FBFF;  // clCream
-  static constexpr Color kTitleFontColor = 10321; // red 81, green 40, blue 0
 
   // The Image control's picture bitmap; the control is always as large as it.
   Bitmap Picture;

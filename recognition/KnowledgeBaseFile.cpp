@@ -19,9 +19,9 @@
 #include <utility>
 
 #include "core/ByteReader.h"
+#include "core/ByteStreams.h"
 #include "core/Error.h"
 #include "core/WholeFile.h"
-#include "host/HostInterface.h"
 #include "recognition/BackPropCls.h"
 
 namespace kyt {
@@ -219,26 +219,16 @@ void TBackProp::LoadFromFile(const std::string& fileName) {
   LoadKnowledgeBase(bytes.data(), bytes.size(), fileName);
 }
 
-void TBackProp::LoadFromHostStream(const std::string& name, IHost& host) {
-  if (!host.HasStreamAccess()) {
-    host.SetVariable("[LastError]", "This feature requires NeoBook 5.0.0 or higher.");
-    return;
-  }
-  std::string failure;
+void TBackProp::LoadFromStream(const std::string& name, IByteStreams& streams) {
+  std::vector<uint8_t> bytes;
   try {
-    std::vector<uint8_t> bytes;
-    if (!host.StreamAccess(name, bytes)) {
-      failure = "File not found.";
-    } else {
-      LoadKnowledgeBase(bytes.data(), bytes.size(), name);
-      return;
-    }
-  } catch (const std::exception& e) {
-    failure = e.what();
+    if (!streams.Read(name, bytes)) throw Error("File not found.");
+  } catch (const std::exception&) {
+    throw;
   } catch (...) {
-    failure = "Knowledge base '" + name + "' could not be read.";
+    throw Error("Knowledge base '" + name + "' could not be read.");
   }
-  host.SetVariable("[LastError]", failure);
+  LoadKnowledgeBase(bytes.data(), bytes.size(), name);
 }
 
 std::vector<uint8_t> TBackProp::SaveToBytes() const {

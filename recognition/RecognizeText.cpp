@@ -2,22 +2,28 @@
 // network and join the answers into ResultText.
 #include <string>
 
-#include "platform/Platform.h"
 #include "recognition/BackPropCls.h"
 #include "recognition/DCRFra.h"
+#include "recognition/EngineHooks.h"
 #include "recognition/GlobalMdl.h"
 
 namespace kyt {
 
 namespace {
 
-// The hourglass shows while recognition runs and goes away however it ends.
+// The busy sign shows while recognition runs and goes away however it ends.
 class HourglassCursor {
  public:
-  HourglassCursor() { Platform().SetCursor(kCursorHourglass); }
-  ~HourglassCursor() { Platform().SetCursor(kCursorDefault); }
+  HourglassCursor() { Busy(true); }
+  ~HourglassCursor() { Busy(false); }
   HourglassCursor(const HourglassCursor&) = delete;
   HourglassCursor& operator=(const HourglassCursor&) = delete;
+
+ private:
+  static void Busy(bool busy) {
+    const EngineHooks& hooks = CurrentEngineHooks();
+    if (hooks.Busy) hooks.Busy(busy);
+  }
 };
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include "core/AsciiCase.h"
 #include "core/Error.h"
 #include "core/WholeFile.h"
-#include "host/HostInterface.h"
 #include "platform/Platform.h"
 #include "recognition/DCRFra.h"
 #include "window/DIMimeStreams.h"
+#include "window/WindowHost.h"
 #include "window/decoders/Decoders.h"
 #include "window/decoders/RareFormats.h"
 
@@ -23,7 +23,7 @@ using Decoder = Bitmap (*)(const std::vector<uint8_t>&);
 // Metafiles are drawn by the system, where there is one that can.
 Bitmap DecodeMetafile(const std::vector<uint8_t>& bytes) {
   Bitmap picture;
-  if (!Platform().DrawMetafile(bytes, picture)) throw Error("Metafiles cannot be drawn on this platform");
+  if (!DrawMetafile(bytes, picture)) throw Error("Metafiles cannot be drawn on this platform");
   if (picture.Empty()) throw Error("The metafile holds no picture");
   return picture;
 }
@@ -66,7 +66,7 @@ Decoder FindDecoder(const std::string& extension) {
 }
 
 // The host-variable source: base64 text of a bmp, jpg or png file.
-void LoadFromVariable(TDCRFrame& frame, const std::string& source, IHost& host) {
+void LoadFromVariable(TDCRFrame& frame, const std::string& source, IWindowHost& host) {
   // The marker is expected at the start: its length is cut wherever it stands.
   const std::string name = source.size() > kMimeStreamMarkerLength ? source.substr(kMimeStreamMarkerLength) : "";
   const std::string content = host.GetVariable("[" + name + ".MimeStreamContent]");
@@ -92,6 +92,8 @@ void LoadFromVariable(TDCRFrame& frame, const std::string& source, IHost& host) 
 }
 
 }  // namespace
+
+bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) { return Platform().DrawMetafile(bytes, out); }
 
 const std::vector<std::string>& PictureFileExtensions() {
   static const std::vector<std::string> extensions = [] {
@@ -119,7 +121,7 @@ Bitmap LoadPictureFile(const std::string& fileName) {
   return DecodePicture(ReadWholeFile(fileName), extension);
 }
 
-void LoadPicture(TDCRFrame& frame, const std::string& source, IHost& host) {
+void LoadPicture(TDCRFrame& frame, const std::string& source, IWindowHost& host) {
   if (source.find(kMimeStreamMarker) != std::string::npos) {
     LoadFromVariable(frame, source, host);
     return;

@@ -9,7 +9,7 @@
 
 namespace kyt {
 
-class IHost;
+class IWindowHost;
 class TDCRFrame;
 
 // The marker of a host-variable source and its length (14 characters).
@@ -31,7 +31,7 @@ const std::vector<std::string>& PictureFileExtensions();
 // read from the host variable, anything else is a file name. Errors are raised
 // as kyt::Error; an unsupported variable extension shows the platform's message
 // box. A failed or empty load leaves the frame's picture as it was.
-void LoadPicture(TDCRFrame& frame, const std::string& source, IHost& host);
+void LoadPicture(TDCRFrame& frame, const std::string& source, IWindowHost& host);
 
 // Writes a bitmap as a 24-bit PNG file (tools and tests). Raises kyt::Error.
 void SavePng(const Bitmap& bitmap, const std::string& fileName);

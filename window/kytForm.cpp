@@ -6,10 +6,11 @@
 #include <string>
 
 #include "core/Error.h"
-#include "host/HostInterface.h"
-#include "host/NumberSyntax.h"
+#include "core/NumberSyntax.h"
 #include "platform/Platform.h"
 #include "recognition/BackPropCls.h"
+#include "window/DcrWindowLook.h"
+#include "window/WindowHost.h"
 
 namespace kyt {
 
@@ -19,11 +20,6 @@ namespace {
 constexpr int32_t kGridRows = 20;
 constexpr int32_t kGridCols = 20;
 constexpr int32_t kHiddenUnits = 50;
-
-// The frame's size inside the form as designed (the form's client area);
-// attaching the window resizes it to the host object.
-constexpr int32_t kDesignFrameWidth = 688;
-constexpr int32_t kDesignFrameHeight = 453;
 
 constexpr intptr_t kSubCodeSizeUpdate = 4;
 constexpr intptr_t kSubCodePaint = 5;
@@ -48,10 +44,18 @@ SharedNetwork& Shared() {
 
 }  // namespace
 
+uint32_t QueryObjectWindow(IWindowHost& host, const std::string& name) {
+  std::optional<std::string> data = name;
+  host.InterfaceAccess(kRequestObjectWindow, data);
+  if (!data) return 0;
+  const int64_t value = TryParseInt64(*data).value_or(0);
+  return uint32_t(uint64_t(value));
+}
+
 TBackProp* DcrNetwork() { return Shared().network.get(); }
 int32_t DcrWindowCount() { return Shared().windows; }
 
-TTkytForm::TTkytForm(const std::string& objectName, uint32_t parent, IHost& host)
+TTkytForm::TTkytForm(const std::string& objectName, uint32_t parent, IWindowHost& host)
     : host_(host), parent_(parent) {
   bool created = false;
   try {
@@ -104,6 +108,8 @@ void TTkytForm::ClientResized(int32_t width, int32_t height) {
   DCR.ClientHeight = height;
 }
 
+const DcrWindowLook& TTkytForm::Look() const { return kDcrWindowLook; }
+
 intptr_t TTkytForm::GetDlgCode(intptr_t /*defaultResult*/) { return kDlgcWantArrows; }
 
 intptr_t TTkytForm::HostNotifyMessage(uintptr_t wParam, intptr_t lParam) {
@@ -111,10 +117,7 @@ intptr_t TTkytForm::HostNotifyMessage(uintptr_t wParam, intptr_t lParam) {
     switch (lParam) {
       case kSubCodeSizeUpdate: {
         // Ask the host for the object's window again: it may have been rebuilt.
-        std::optional<std::string> data = ObjectName;
-        host_.InterfaceAccess(kRequestObjectWindow, data);
-        const int64_t answer = data ? TryParseInt64(*data).value_or(0) : 0;
-        const uint32_t window = uint32_t(uint64_t(answer));
+        const uint32_t window = QueryObjectWindow(host_, ObjectName);
         Rect client;
         // An object that no longer answers leaves the variables and the size as they are.
         if (window == 0 || !Platform().GetClientRect(window, client)) break;

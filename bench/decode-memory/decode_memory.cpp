@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
+#include "platform/headless/HeadlessPlatform.h"
 #include "window/PictureLoader.h"
 
 int main(int argc, char** argv) {
+  kyt::HeadlessPlatform platform;
+  kyt::InstallPlatform(&platform);
   if (argc != 2) {
     std::fprintf(stderr, "usage: kyt_decode_memory PICTURE\n");
     return 2;

@@ -11,7 +11,6 @@
 
 #include "core/Error.h"
 #include "platform/headless/ProfileReader.h"
-#include "window/kytForm.h"
 
 namespace kyt {
 
@@ -77,9 +76,9 @@ bool HeadlessPlatform::GetClientRect(uint32_t window, Rect& rect) {
   return true;
 }
 
-std::unique_ptr<IWindowPeer> HeadlessPlatform::CreateDcrWindow(TTkytForm& form, uint32_t parent) {
+std::unique_ptr<IWindowPeer> HeadlessPlatform::CreateDcrWindow(IDcrWindow& window, uint32_t parent) {
   if (!windows_.count(parent)) throw Error("Invalid window handle " + std::to_string(parent) + ".");
-  return std::make_unique<HeadlessWindowPeer>(*this, form, parent, nextHandle_++);
+  return std::make_unique<HeadlessWindowPeer>(*this, window, parent, nextHandle_++);
 }
 
 HeadlessWindowPeer* HeadlessPlatform::PeerOf(uint32_t parent) const {
@@ -101,8 +100,9 @@ int32_t HeadlessPlatform::ShowModalForm(const forms::Form& form, forms::FormText
   return window.Closed() ? window.ModalResult() : forms::kModalCancel;
 }
 
-HeadlessWindowPeer::HeadlessWindowPeer(HeadlessPlatform& platform, TTkytForm& form, uint32_t parent, uint32_t handle)
-    : platform_(platform), form_(form), parent_(parent), handle_(handle) {
+HeadlessWindowPeer::HeadlessWindowPeer(HeadlessPlatform& platform, IDcrWindow& window, uint32_t parent,
+                                       uint32_t handle)
+    : platform_(platform), window_(window), parent_(parent), handle_(handle) {
   platform_.peers_.push_back(this);
 }
 
@@ -115,31 +115,33 @@ void HeadlessWindowPeer::SetBounds(int32_t x, int32_t y, int32_t width, int32_t 
   bounds_ = Rect{x, y, x + width, y + height};
   visible_ = true;
   topmost_ = true;
-  form_.ClientResized(width, height);
+  window_.ClientResized(width, height);
 }
 
 void HeadlessWindowPeer::SetSize(int32_t width, int32_t height) {
   bounds_.Right = bounds_.Left + width;
   bounds_.Bottom = bounds_.Top + height;
-  form_.ClientResized(width, height);
+  window_.ClientResized(width, height);
 }
 
 void HeadlessWindowPeer::PaintTo(uintptr_t dc) {
   if (!dc) return;
-  PaintDcrWindow(form_, *reinterpret_cast<Bitmap*>(dc));
+  PaintDcrWindow(window_, *reinterpret_cast<Bitmap*>(dc));
 }
 
-void PaintDcrWindow(const TTkytForm& form, Bitmap& target) {
-  const TDCRFrame& f = form.DCR;
-  target.SetSize(f.ClientWidth, f.ClientHeight);
+void PaintDcrWindow(const IDcrWindow& window, Bitmap& target) {
+  const DcrWindowLook& look = window.Look();
+  const int32_t width = window.ClientWidth();
+  const int32_t title = look.TitleHeight;
+  target.SetSize(width, window.ClientHeight());
   target.Fill(kWhite);
   // Title panel: single border, raised inner bevel, cream face.
-  target.FillRect(0, 0, f.ClientWidth, TDCRFrame::kTitleHeight, kBlack);
-  target.FillRect(1, 1, f.ClientWidth - 1, TDCRFrame::kTitleHeight - 1, kWhite);
-  target.FillRect(2, 2, f.ClientWidth - 1, TDCRFrame::kTitleHeight - 1, 0x808080);
-  target.FillRect(2, 2, f.ClientWidth - 2, TDCRFrame::kTitleHeight - 2, TDCRFrame::kTitleColor);
+  target.FillRect(0, 0, width, title, kBlack);
+  target.FillRect(1, 1, width - 1, title - 1, kWhite);
+  target.FillRect(2, 2, width - 1, title - 1, 0x808080);
+  target.FillRect(2, 2, width - 2, title - 2, look.TitleColor);
   // The picture, unscaled, below the title.
-  target.Draw(f.Picture, 0, TDCRFrame::kTitleHeight);
+  target.Draw(window.Picture(), 0, title);
 }
 
 }  // namespace kyt

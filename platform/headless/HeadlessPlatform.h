@@ -30,7 +30,7 @@ class HeadlessPlatform : public IPlatform {
   std::optional<std::string> ReadProfileString(const std::string& file, const std::string& section,
                                                const std::string& key) override;
   bool GetClientRect(uint32_t window, Rect& rect) override;
-  std::unique_ptr<IWindowPeer> CreateDcrWindow(TTkytForm& form, uint32_t parent) override;
+  std::unique_ptr<IWindowPeer> CreateDcrWindow(IDcrWindow& window, uint32_t parent) override;
   void UseHintWindowWithoutShadow() override;
   bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) override;
   int32_t ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) override;
@@ -79,7 +79,7 @@ class HeadlessPlatform : public IPlatform {
 // is the device-context value.
 class HeadlessWindowPeer : public IWindowPeer {
  public:
-  HeadlessWindowPeer(HeadlessPlatform& platform, TTkytForm& form, uint32_t parent, uint32_t handle);
+  HeadlessWindowPeer(HeadlessPlatform& platform, IDcrWindow& window, uint32_t parent, uint32_t handle);
   ~HeadlessWindowPeer() override;
 
   void SetBounds(int32_t x, int32_t y, int32_t width, int32_t height) override;
@@ -91,13 +91,13 @@ class HeadlessWindowPeer : public IWindowPeer {
   uintptr_t Handle() const override { return handle_; }
 
   uint32_t Parent() const { return parent_; }
-  TTkytForm& Form() { return form_; }
+  IDcrWindow& Window() { return window_; }
   int32_t PictureChanges() const { return pictureChanges_; }
   bool TopOfZOrder() const { return topmost_; }
 
  private:
   HeadlessPlatform& platform_;
-  TTkytForm& form_;
+  IDcrWindow& window_;
   uint32_t parent_;
   uint32_t handle_;
   Rect bounds_;
@@ -108,6 +108,6 @@ class HeadlessWindowPeer : public IWindowPeer {
 
 // Renders a DCR window's look (title panel and the picture below it, unscaled)
 // into a bitmap of the window's size.
-void PaintDcrWindow(const TTkytForm& form, Bitmap& target);
+void PaintDcrWindow(const IDcrWindow& window, Bitmap& target);
 
 }  // namespace kyt

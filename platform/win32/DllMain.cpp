@@ -26,7 +26,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     case DLL_PROCESS_ATTACH: {
       static kyt::win32::Win32Platform platform(instance);
       g_platform = &platform;
-      kyt::SetPlatform(g_platform);
+      kyt::InstallPlatform(g_platform);
       kyt::SetFileOpener(OpenDenyingWriters);
       DisableThreadLibraryCalls(instance);
       break;
@@ -40,7 +40,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         kyt::win32::UnregisterHintWindowClass(instance);
         kyt::win32::UnregisterFormClasses(instance);
       }
-      kyt::SetPlatform(nullptr);
+      kyt::InstallPlatform(nullptr);
       kyt::SetFileOpener(nullptr);
       break;
     default:

@@ -1,7 +1,9 @@
 # The Windows plug-in kytDCR.nbp: the entry points of host/Exports.cpp over the
-# portable core, served by the Win32 platform layer. Linked statically so that
-# it needs nothing but the system's DLLs.
+# portable core, served by the Win32 platform layer, which its DLL entry
+# (platform/win32/DllMain.cpp) installs. Linked statically so that it needs
+# nothing but the system's DLLs.
 file(GLOB _kyt_win32_src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/*.cpp)
+list(FILTER _kyt_win32_src EXCLUDE REGEX "/DllMain\\.cpp$")
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(_kyt_def ${CMAKE_CURRENT_SOURCE_DIR}/host/kytDCR.def)
@@ -16,10 +18,16 @@ add_library(kyt_canvas_win32 STATIC ${CMAKE_CURRENT_SOURCE_DIR}/platform/win32/c
 target_link_libraries(kyt_canvas_win32 PUBLIC kyt_controls user32 gdi32)
 target_compile_definitions(kyt_canvas_win32 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 
+# The Win32 platform layer: windows, dialogs, metafiles, the INI file.
+add_library(kyt_platform_win32 STATIC ${_kyt_win32_src})
+target_link_libraries(kyt_platform_win32 PUBLIC kyt_platform kyt_resources kyt_canvas_win32
+                      user32 gdi32 kernel32 comctl32 comdlg32 shell32)
+target_compile_definitions(kyt_platform_win32 PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
+
 # The plug-in's bitmap resources (the help-box glyphs) come from resources/.
-add_library(kytDCR SHARED host/Exports.cpp ${_kyt_win32_src} ${_kyt_def} ${KYT_RESOURCES_RC})
+add_library(kytDCR SHARED host/Exports.cpp platform/win32/DllMain.cpp ${_kyt_def} ${KYT_RESOURCES_RC})
 add_dependencies(kytDCR kyt_resource_files)
-target_link_libraries(kytDCR PRIVATE kytcore kyt_canvas_win32 user32 gdi32 kernel32 comctl32 comdlg32 shell32)
+target_link_libraries(kytDCR PRIVATE kyt_plugin kyt_platform_win32)
 target_compile_definitions(kytDCR PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 set_target_properties(kytDCR PROPERTIES OUTPUT_NAME kytDCR PREFIX "" SUFFIX ".nbp")
 target_link_options(kytDCR PRIVATE -static -static-libgcc -static-libstdc++

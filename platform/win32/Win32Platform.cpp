@@ -87,8 +87,8 @@ bool Win32Platform::GetClientRect(uint32_t window, Rect& rect) {
   return true;
 }
 
-std::unique_ptr<IWindowPeer> Win32Platform::CreateDcrWindow(TTkytForm& form, uint32_t parent) {
-  return std::make_unique<Win32WindowPeer>(form, WindowFromHost(parent), module_);
+std::unique_ptr<IWindowPeer> Win32Platform::CreateDcrWindow(IDcrWindow& window, uint32_t parent) {
+  return std::make_unique<Win32WindowPeer>(window, WindowFromHost(parent), module_);
 }
 
 void Win32Platform::UseHintWindowWithoutShadow() { RegisterHintWindowClass(module_); }

@@ -22,7 +22,7 @@ class Win32Platform final : public IPlatform {
   std::optional<std::string> ReadProfileString(const std::string& file, const std::string& section,
                                                const std::string& key) override;
   bool GetClientRect(uint32_t window, Rect& rect) override;
-  std::unique_ptr<IWindowPeer> CreateDcrWindow(TTkytForm& form, uint32_t parent) override;
+  std::unique_ptr<IWindowPeer> CreateDcrWindow(IDcrWindow& window, uint32_t parent) override;
   void UseHintWindowWithoutShadow() override;
   bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out) override;
   int32_t ShowModalForm(const forms::Form& form, forms::FormTexts& texts, forms::IFormEvents& events) override;

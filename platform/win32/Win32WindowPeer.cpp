@@ -6,15 +6,11 @@
 #include "core/Error.h"
 #include "platform/win32/Win32GdiBitmap.h"
 #include "platform/win32/Win32Text.h"
-#include "window/kytForm.h"
 
 namespace kyt::win32 {
 
 namespace {
 
-// Design size of the form; it is replaced as soon as the window is attached.
-constexpr int kDesignWidth = 696;
-constexpr int kDesignHeight = 480;
 constexpr int kLineStep = 16;  // pixels per arrow key or scroll-bar arrow
 constexpr int kWheelStep = 3 * kLineStep;
 
@@ -79,15 +75,16 @@ SIZE ClientSize(HWND window) {
 
 }  // namespace
 
-Win32WindowPeer::Win32WindowPeer(TTkytForm& form, HWND parent, HMODULE module) : model_(form) {
+Win32WindowPeer::Win32WindowPeer(IDcrWindow& model, HWND parent, HMODULE module) : model_(model) {
   if (!parent || !IsWindow(parent))
     throw Error("Invalid window handle " + std::to_string(reinterpret_cast<uintptr_t>(parent)) + ".");
   RegisterClasses(module, FormProc, FrameProc, PanelProc);
+  const DcrWindowLook& look = model_.Look();
   titleFont_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Verdana");
   form_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, L"TkytForm",
-                          WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, kDesignWidth, kDesignHeight,
-                          parent, nullptr, module, this);
+                          WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP, 0, 0, look.DesignWidth,
+                          look.DesignHeight, parent, nullptr, module, this);
   if (form_) {
     const SIZE client = ClientSize(form_);
     frame_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, L"DCR",
@@ -95,9 +92,9 @@ Win32WindowPeer::Win32WindowPeer(TTkytForm& form, HWND parent, HMODULE module) :
                              client.cy, form_, nullptr, module, this);
   }
   if (frame_) {
-    panel_ = CreateWindowExW(0, kTitlePanelClass, FromCp1251(TDCRFrame::kTitleCaption).c_str(),
+    panel_ = CreateWindowExW(0, kTitlePanelClass, FromCp1251(look.TitleCaption).c_str(),
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, ClientSize(frame_).cx,
-                             TDCRFrame::kTitleHeight, frame_, nullptr, module, this);
+                             look.TitleHeight, frame_, nullptr, module, this);
   }
   if (!panel_) {
     const DWORD error = GetLastError();
@@ -176,13 +173,13 @@ void Win32WindowPeer::DrawFrame(HDC dc, int x, int y) const {
   const SIZE size = ClientSize(frame_);
   Fill(dc, x, y, x + size.cx, y + size.cy, RGB(255, 255, 255));
   // The picture at its own size, its top-left corner below the title.
-  DrawPicture(dc, model_.DCR.Picture, x - scrollX_, y + TDCRFrame::kTitleHeight - scrollY_);
+  DrawPicture(dc, model_.Picture(), x - scrollX_, y + model_.Look().TitleHeight - scrollY_);
 }
 
 void Win32WindowPeer::DrawPanel(HDC dc, int x, int y) const {
   const SIZE size = ClientSize(panel_);
   RECT r{x, y, x + size.cx, y + size.cy};
-  const COLORREF face = TDCRFrame::kTitleColor;  // COLORREF has red in the low byte as well
+  const COLORREF face = model_.Look().TitleColor;  // COLORREF has red in the low byte as well
   // Single border, one pixel of the panel's colour, raised inner bevel, face.
   FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   InflateRect(&r, -1, -1);
@@ -191,18 +188,18 @@ void Win32WindowPeer::DrawPanel(HDC dc, int x, int y) const {
   DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT | BF_ADJUST);
   Fill(dc, r.left, r.top, r.right, r.bottom, face);
 
-  const std::wstring caption = FromCp1251(TDCRFrame::kTitleCaption);
+  const std::wstring caption = FromCp1251(model_.Look().TitleCaption);
   const int saved = SaveDC(dc);
   SelectObject(dc, titleFont_ ? static_cast<HGDIOBJ>(titleFont_) : GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, COLORREF(TDCRFrame::kTitleFontColor));
+  SetTextColor(dc, COLORREF(model_.Look().TitleFontColor));
   DrawTextW(dc, caption.c_str(), int(caption.size()), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   RestoreDC(dc, saved);
 }
 
 SIZE Win32WindowPeer::ContentSize() const {
-  const Bitmap& picture = model_.DCR.Picture;
-  return SIZE{picture.Width(), TDCRFrame::kTitleHeight + picture.Height()};
+  const Bitmap& picture = model_.Picture();
+  return SIZE{picture.Width(), model_.Look().TitleHeight + picture.Height()};
 }
 
 void Win32WindowPeer::LayOutFrame() {
@@ -249,7 +246,7 @@ void Win32WindowPeer::ScrollTo(int x, int y) {
   si.nPos = y;
   SetScrollInfo(frame_, SB_VERT, &si, TRUE);
   // The title panel scrolls away with the content; it always spans the frame's width.
-  SetWindowPos(panel_, nullptr, 0, -scrollY_, client.cx, TDCRFrame::kTitleHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(panel_, nullptr, 0, -scrollY_, client.cx, model_.Look().TitleHeight, SWP_NOZORDER | SWP_NOACTIVATE);
   if (moved) InvalidateRect(frame_, nullptr, FALSE);
 }
 
@@ -289,7 +286,7 @@ LRESULT Win32WindowPeer::OnFormMessage(HWND window, UINT message, WPARAM wParam,
       model_.HostNotifyMessage(wParam, lParam);
       return 0;
     case WM_GETDLGCODE:
-      return TTkytForm::GetDlgCode(DefWindowProcW(window, message, wParam, lParam));
+      return model_.DialogCode(DefWindowProcW(window, message, wParam, lParam));
     case WM_SIZE:
       // Sizes seen while the windows are still being built are the design
       // size; the form hears of its size once the window is attached.

@@ -16,7 +16,7 @@ class Win32WindowPeer final : public IWindowPeer {
  public:
   // Creates the windows hidden, as children of `parent`. Raises kyt::Error
   // when `parent` is no window or a window cannot be created.
-  Win32WindowPeer(TTkytForm& form, HWND parent, HMODULE module);
+  Win32WindowPeer(IDcrWindow& model, HWND parent, HMODULE module);
   ~Win32WindowPeer() override;
   Win32WindowPeer(const Win32WindowPeer&) = delete;
   Win32WindowPeer& operator=(const Win32WindowPeer&) = delete;
@@ -48,7 +48,7 @@ class Win32WindowPeer final : public IWindowPeer {
   int ScrollCommand(int bar, WPARAM wParam) const;
   SIZE ContentSize() const;
 
-  TTkytForm& model_;
+  IDcrWindow& model_;
   HWND form_ = nullptr;
   HWND frame_ = nullptr;
   HWND panel_ = nullptr;

@@ -9,6 +9,7 @@
 
 #include "FuzzInput.h"
 #include "core/Error.h"
+#include "host/Actions.h"
 #include "host/HostInterface.h"
 #include "recognition/BackPropCls.h"
 
@@ -97,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kyt::TBackProp net = MakeNetwork();
     const std::vector<uint8_t> before = net.SaveToBytes();
     StreamHost host(file);
-    net.LoadFromHostStream("embedded:\\\\\\kb.dcr", host);
+    kyt::LoadFromHostStream(net, "embedded:\\\\\\kb.dcr", host);
     if (host.LastError) {
       Check(!host.LastError->empty(), "a failed load says why");
       Check(net.SaveToBytes() == before && net.Modified, "a failed stream load leaves the network as it was");

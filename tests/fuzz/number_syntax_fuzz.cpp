@@ -9,7 +9,7 @@
 
 #include "FuzzInput.h"
 #include "core/Error.h"
-#include "host/NumberSyntax.h"
+#include "core/NumberSyntax.h"
 
 namespace {
 

@@ -38,7 +38,7 @@ class TestPlatform final : public kyt::IPlatform {
     return std::nullopt;
   }
   bool GetClientRect(uint32_t, kyt::Rect&) override { return false; }
-  std::unique_ptr<kyt::IWindowPeer> CreateDcrWindow(kyt::TTkytForm&, uint32_t) override {
+  std::unique_ptr<kyt::IWindowPeer> CreateDcrWindow(kyt::IDcrWindow&, uint32_t) override {
     throw kyt::Error("no windows here");
   }
   void UseHintWindowWithoutShadow() override {}
@@ -68,4 +68,5 @@ void HostFree(char* text) { g_platform.FreeHostString(text); }
 namespace kyt {
 IPlatform& Platform() { return glue::g_platform; }
 void SetPlatform(IPlatform*) {}
+void InstallPlatform(IPlatform*) {}
 }  // namespace kyt

@@ -9,6 +9,7 @@
 #include "host/HeadlessExports.h"
 #include "recognition/BackPropCls.h"
 #include "recognition/DCRFra.h"
+#include "window/DcrWindowLook.h"
 #include "window/PictureLoader.h"
 #include "window/kytForm.h"
 
@@ -77,7 +78,7 @@ TEST_F(DcrWindow, PaintingDrawsTheWindowIntoTheGivenContext) {
   const int32_t top = TDCRFrame::kTitleHeight;
   EXPECT_EQ(canvas.Pixel(15, top + 15), MakeColor(0, 0, 255)) << "the picture sits below the title";
   EXPECT_EQ(canvas.Pixel(5, top + 5), kWhite);
-  EXPECT_EQ(canvas.Pixel(200, 10), TDCRFrame::kTitleColor);
+  EXPECT_EQ(canvas.Pixel(200, 10), kDcrWindowLook.TitleColor);
 
   // The same through the script host's export, into a PNG file.
   const std::string png = host.Folder() + "/window.png";

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Error.h"
-#include "host/NumberSyntax.h"
+#include "core/NumberSyntax.h"
 
 namespace kyt::test {
 namespace {

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "core/Error.h"
+#include "host/Actions.h"
 #include "host/HostInterface.h"
 #include "recognition/BackPropCls.h"
 #include "reference_network.h"
@@ -490,7 +491,7 @@ TEST(KnowledgeBaseHostStream, LoadsTheEmbeddedFile) {
   host.files[name] = kWorkedExample;
   TBackProp net(20, 20, 20, 20, 50);
   net.Modified = true;
-  net.LoadFromHostStream(name, host);
+  LoadFromHostStream(net, name, host);
   EXPECT_EQ(host.asked, (std::vector<std::string>{name}));
   EXPECT_EQ(host.sets, 0);
   EXPECT_EQ(net.SaveToBytes(), kWorkedExample);
@@ -505,14 +506,14 @@ TEST(KnowledgeBaseHostStream, FailuresGoToLastErrorAndLeaveTheNetwork) {
     FakeHost host;
     host.streamAccess = false;
     host.files[name] = TBackProp(2, 2, 2).SaveToBytes();
-    net.LoadFromHostStream(name, host);
+    LoadFromHostStream(net, name, host);
     EXPECT_EQ(host.variables["[LastError]"], "This feature requires NeoBook 5.0.0 or higher.");
     EXPECT_TRUE(host.asked.empty());
   }
   EXPECT_TRUE(Snapshot(net) == before);
   {
     FakeHost host;
-    net.LoadFromHostStream(name, host);
+    LoadFromHostStream(net, name, host);
     EXPECT_EQ(host.variables["[LastError]"], "File not found.");
     EXPECT_EQ(host.asked, (std::vector<std::string>{name}));
   }
@@ -520,7 +521,7 @@ TEST(KnowledgeBaseHostStream, FailuresGoToLastErrorAndLeaveTheNetwork) {
   {
     FakeHost host;
     host.copyFails = true;
-    net.LoadFromHostStream(name, host);
+    LoadFromHostStream(net, name, host);
     EXPECT_EQ(host.variables["[LastError]"], "The stream could not be copied.");
   }
   EXPECT_TRUE(Snapshot(net) == before);
@@ -529,7 +530,7 @@ TEST(KnowledgeBaseHostStream, FailuresGoToLastErrorAndLeaveTheNetwork) {
     Bytes damaged = TBackProp(20, 20, 20, 20, 50).SaveToBytes();
     damaged.resize(damaged.size() - 1);
     host.files[name] = damaged;
-    net.LoadFromHostStream(name, host);
+    LoadFromHostStream(net, name, host);
     EXPECT_EQ(host.variables["[LastError]"].rfind("Knowledge base '" + name + "' is damaged: ", 0), 0u)
         << host.variables["[LastError]"];
     EXPECT_EQ(host.sets, 1);

@@ -6,6 +6,8 @@
 
 #include "Commands.h"
 #include "Options.h"
+#include "platform/Platform.h"
+#include "platform/headless/HeadlessPlatform.h"
 
 namespace {
 
@@ -43,6 +45,9 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The tool runs without a screen.
+  kyt::HeadlessPlatform platform;
+  kyt::InstallPlatform(&platform);
   if (argc < 2) {
     PrintUsage(stderr);
     return 2;

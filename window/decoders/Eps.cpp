@@ -6,9 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/Error.h"
-#include "platform/Platform.h"
 #include "core/ByteReader.h"
+#include "core/Error.h"
 #include "window/decoders/Decoders.h"
 #include "window/decoders/RareFormats.h"
 
@@ -138,7 +137,7 @@ Bitmap DecodeEps(const std::vector<uint8_t>& bytes) {
   }
   if (metafile.Present()) {
     Bitmap picture;
-    if (!Platform().DrawMetafile(metafile.Bytes(), picture))
+    if (!DrawMetafile(metafile.Bytes(), picture))
       throw Error("The EPS file's metafile preview cannot be drawn on this system.");
     if (picture.Empty()) throw Error("The EPS file's metafile preview is empty.");
     return picture;

@@ -20,4 +20,8 @@ Bitmap DecodeHaloCut(const std::vector<uint8_t>& bytes);    // cut
 Bitmap DecodePaintShopPro(const std::vector<uint8_t>& bytes);  // psp
 Bitmap DecodeEps(const std::vector<uint8_t>& bytes);        // eps, by its embedded preview
 
+// Draws a Windows metafile into `out` with what the program runs on; false
+// when it cannot draw metafiles. The picture loader supplies it.
+bool DrawMetafile(const std::vector<uint8_t>& bytes, Bitmap& out);
+
 }  // namespace kyt

@@ -1,4 +1,4 @@
-#include "host/NumberSyntax.h"
+#include "core/NumberSyntax.h"
 
 #include "core/Error.h"
 
