@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "editor/Cp1251Text.h"
+#include "core/Cp1251Text.h"
 #include "platform/Forms.h"
 
 namespace kyt::editor {

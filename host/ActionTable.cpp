@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "core/Cp1251Text.h"
 #include "core/Error.h"
 #include "host/HostInterface.h"
 #include "platform/Platform.h"
@@ -11,28 +12,12 @@ namespace kyt {
 
 namespace {
 
-// "Создать DCR-окно."
-constexpr const char kDescCreate[] = "\xD1\xEE\xE7\xE4\xE0\xF2\xFC DCR-\xEE\xEA\xED\xEE.";
-// "Удалить DCR-окно и базу знаний."
-constexpr const char kDescRemove[] =
-    "\xD3\xE4\xE0\xEB\xE8\xF2\xFC DCR-\xEE\xEA\xED\xEE \xE8 \xE1\xE0\xE7\xF3 \xE7\xED\xE0\xED\xE8\xE9.";
-// "Загрузить базу знаний с параметрами в DCR-окно."
-constexpr const char kDescLoadKnowledgebase[] =
-    "\xC7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC \xE1\xE0\xE7\xF3 \xE7\xED\xE0\xED\xE8\xE9 \xF1 "
-    "\xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xE0\xEC\xE8 \xE2 DCR-\xEE\xEA\xED\xEE.";
-// "Загрузите изображение из файла или потока в DCR-окно."
-constexpr const char kDescLoadPicture[] =
-    "\xC7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xE5 \xE8\xE7\xEE\xE1\xF0\xE0\xE6\xE5\xED\xE8\xE5 \xE8\xE7 "
-    "\xF4\xE0\xE9\xEB\xE0 \xE8\xEB\xE8 \xEF\xEE\xF2\xEE\xEA\xE0 \xE2 DCR-\xEE\xEA\xED\xEE.";
-// "Распознать текст в загруженном изображении и сохранить в переменной."
-constexpr const char kDescRecognize[] =
-    "\xD0\xE0\xF1\xEF\xEE\xE7\xED\xE0\xF2\xFC \xF2\xE5\xEA\xF1\xF2 \xE2 "
-    "\xE7\xE0\xE3\xF0\xF3\xE6\xE5\xED\xED\xEE\xEC \xE8\xE7\xEE\xE1\xF0\xE0\xE6\xE5\xED\xE8\xE8 \xE8 "
-    "\xF1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xEF\xE5\xF0\xE5\xEC\xE5\xED\xED\xEE\xE9.";
-// "Плагин для распознавания символов."
-constexpr const char kDefaultHint[] =
-    "\xCF\xEB\xE0\xE3\xE8\xED \xE4\xEB\xFF \xF0\xE0\xF1\xEF\xEE\xE7\xED\xE0\xE2\xE0\xED\xE8\xFF "
-    "\xF1\xE8\xEC\xE2\xEE\xEB\xEE\xE2.";
+constexpr const char* kDescCreate = "Создать DCR-окно."_cp1251;
+constexpr const char* kDescRemove = "Удалить DCR-окно и базу знаний."_cp1251;
+constexpr const char* kDescLoadKnowledgebase = "Загрузить базу знаний с параметрами в DCR-окно."_cp1251;
+constexpr const char* kDescLoadPicture = "Загрузите изображение из файла или потока в DCR-окно."_cp1251;
+constexpr const char* kDescRecognize = "Распознать текст в загруженном изображении и сохранить в переменной."_cp1251;
+constexpr const char* kDefaultHint = "Плагин для распознавания символов."_cp1251;
 constexpr const char kDefaultGroup[] = "DCR";
 
 constexpr const char kSectionHeader[] = "PlugInHeader";

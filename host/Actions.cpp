@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/ByteStreams.h"
+#include "core/Cp1251Text.h"
 #include "core/Error.h"
 #include "core/Guard.h"
 #include "core/NumberSyntax.h"
@@ -25,8 +26,8 @@ constexpr int32_t kRequestSupportsHandles = 6;
 constexpr const char kEmbeddedMarker[] = "embedded:\\\\\\";
 constexpr const char kNeedsNewerHost[] = "This function requires NeoBook 4.0.9 or higher.";
 // "Объект с именем" + name + " не существует."
-constexpr const char kNoObjectBefore[] = "\xCE\xE1\xFA\xE5\xEA\xF2 \xF1 \xE8\xEC\xE5\xED\xE5\xEC";
-constexpr const char kNoObjectAfter[] = " \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2.";
+constexpr const char* kNoObjectBefore = "Объект с именем"_cp1251;
+constexpr const char* kNoObjectAfter = " не существует."_cp1251;
 constexpr const char kNoWindow[] = "There is no DCR control attached to an object named ";
 
 void ReportError(IHost& host, const std::string& text) { host.SetVariable(kLastError, text); }

@@ -2,7 +2,8 @@
 # Checks the layers' includes against the arrows of the CMake targets (see the
 # root CMakeLists.txt): every project include of a folder must name a folder
 # the folder's layer may use. Also: no _WIN32 test outside the platform layer
-# and the calling-convention glue. Prints each offence; exits 1 if any.
+# and the calling-convention glue, and no host text in escaped bytes in the
+# product's folders. Prints each offence; exits 1 if any.
 #
 #   bash tests/check-layers.sh [source folder]
 set -u
@@ -60,6 +61,13 @@ win32=$(grep -rnE '_WIN32' --include='*.cpp' --include='*.h' core recognition wi
   grep -Ev '^(host/Exports\.cpp|host/HostCallConv\.h|host/HeadlessExports\.cpp):')
 if [ -n "$win32" ]; then
   while IFS= read -r line; do offence "_WIN32 outside platform/ and the glue: $line"; done <<<"$win32"
+fi
+
+# Host texts are written as readable text ("..."_cp1251), not as escaped bytes.
+escaped=$(grep -rnE '"([^"\\]|\\.)*\\x[89A-Fa-f][0-9A-Fa-f]' --include='*.cpp' --include='*.h' \
+  core recognition window host editor controls resources platform)
+if [ -n "$escaped" ]; then
+  while IFS= read -r line; do offence "a code page 1251 text written as escaped bytes: $line"; done <<<"$escaped"
 fi
 
 [ $status -eq 0 ] && echo "check-layers: the includes follow the layers"

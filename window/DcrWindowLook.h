@@ -4,6 +4,7 @@
 // frame before the window is attached to its host object.
 #include <cstdint>
 
+#include "core/Cp1251Text.h"
 #include "platform/Platform.h"
 #include "recognition/DCRFra.h"
 
@@ -17,8 +18,7 @@ constexpr int32_t kDesignFrameWidth = 688;
 constexpr int32_t kDesignFrameHeight = 453;
 
 inline constexpr DcrWindowLook kDcrWindowLook{
-    // "Изображение с текстом" (cp1251)
-    "\xC8\xE7\xEE\xE1\xF0\xE0\xE6\xE5\xED\xE8\xE5 \xF1 \xF2\xE5\xEA\xF1\xF2\xEE\xEC",
+    "Изображение с текстом"_cp1251,
     TDCRFrame::kTitleHeight,
     0xF0FBFF,  // clCream
     10321,     // red 81, green 40, blue 0

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/AsciiCase.h"
+#include "core/Cp1251Text.h"
 #include "core/Error.h"
 #include "core/WholeFile.h"
 #include "platform/Platform.h"
@@ -83,9 +84,7 @@ void LoadFromVariable(TDCRFrame& frame, const std::string& source, IWindowHost& 
   else if (key == ".JPG") decode = DecodeJpeg;
   else if (key == ".PNG") decode = DecodePng;
   if (!decode) {
-    // "Формат файла <extension> не поддерживается!" (code page 1251)
-    Platform().ShowMessage("\xD4\xEE\xF0\xEC\xE0\xF2 \xF4\xE0\xE9\xEB\xE0 " + extension +
-                           " \xED\xE5 \xEF\xEE\xE4\xE4\xE5\xF0\xE6\xE8\xE2\xE0\xE5\xF2\xF1\xFF!");
+    Platform().ShowMessage("Формат файла "_cp1251 + extension + " не поддерживается!"_cp1251);
     return;
   }
   frame.AssignPicture(decode(bytes));
