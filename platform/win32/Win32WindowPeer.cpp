@@ -78,7 +78,8 @@ SIZE ClientSize(HWND window) {
 Win32WindowPeer::Win32WindowPeer(IDcrWindow& model, HWND parent, HMODULE module) : model_(model) {
   if (!parent || !IsWindow(parent))
     throw Error("Invalid window handle " + std::to_string(reinterpret_cast<uintptr_t>(parent)) + ".");
-  RegisterClasses(module, FormProc, FrameProc, PanelProc);
+  RegisterClasses(module, WindowProc<&Win32WindowPeer::FormMessage>, WindowProc<&Win32WindowPeer::FrameMessage>,
+                  WindowProc<&Win32WindowPeer::PanelMessage>);
   const DcrWindowLook& look = model_.Look();
   titleFont_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Verdana");
@@ -269,116 +270,117 @@ int Win32WindowPeer::ScrollCommand(int bar, WPARAM wParam) const {
   }
 }
 
-LRESULT CALLBACK Win32WindowPeer::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+template <LRESULT (Win32WindowPeer::*Handle)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK Win32WindowPeer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* peer = PeerOf<Win32WindowPeer>(window, message, lParam);
   if (!peer) return DefWindowProcW(window, message, wParam, lParam);
   try {
-    return peer->OnFormMessage(window, message, wParam, lParam);
+    return (peer->*Handle)(window, message, wParam, lParam);
   } catch (...) {
     // Nothing may unwind into the host's message loop.
     return 0;
   }
 }
 
-LRESULT Win32WindowPeer::OnFormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32WindowPeer::FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case kHostNotifyMessage:
-      model_.HostNotifyMessage(wParam, lParam);
-      return 0;
-    case WM_GETDLGCODE:
-      return model_.DialogCode(DefWindowProcW(window, message, wParam, lParam));
-    case WM_SIZE:
-      // Sizes seen while the windows are still being built are the design
-      // size; the form hears of its size once the window is attached.
-      if (attached_) {
-        LayOutFrame();
-        model_.ClientResized(LOWORD(lParam), HIWORD(lParam));
-      }
-      return 0;
-    case WM_ERASEBKGND:
-      DrawForm(reinterpret_cast<HDC>(wParam), 0, 0);
-      return 1;
+    case kHostNotifyMessage: return OnHostNotify(wParam, lParam);
+    case WM_GETDLGCODE: return OnGetDlgCode(window, wParam, lParam);
+    case WM_SIZE: return OnSize(window, lParam);
+    case WM_ERASEBKGND: return OnEraseBkgnd(wParam);
     case WM_KEYDOWN:
-      switch (wParam) {
-        case VK_LEFT: ScrollBy(-kLineStep, 0); return 0;
-        case VK_RIGHT: ScrollBy(kLineStep, 0); return 0;
-        case VK_UP: ScrollBy(0, -kLineStep); return 0;
-        case VK_DOWN: ScrollBy(0, kLineStep); return 0;
-        default: break;
-      }
+      if (OnKeyDown(wParam)) return 0;
       break;
-    case WM_LBUTTONDOWN:
-      SetFocus(window);
-      return 0;
-    default:
-      break;
+    case WM_LBUTTONDOWN: return OnLButtonDown();
+    default: break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK Win32WindowPeer::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* peer = PeerOf<Win32WindowPeer>(window, message, lParam);
-  if (!peer) return DefWindowProcW(window, message, wParam, lParam);
-  try {
-    return peer->OnFrameMessage(window, message, wParam, lParam);
-  } catch (...) {
-    return 0;
-  }
-}
-
-LRESULT Win32WindowPeer::OnFrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32WindowPeer::FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT covers everything
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      DrawFrame(dc, 0, 0);
-      EndPaint(window, &ps);
-      return 0;
-    }
-    case WM_SIZE:
-      if (attached_) UpdateScrollBars();
-      return 0;
-    case WM_HSCROLL:
-      ScrollTo(ScrollCommand(SB_HORZ, wParam), scrollY_);
-      return 0;
-    case WM_VSCROLL:
-      ScrollTo(scrollX_, ScrollCommand(SB_VERT, wParam));
-      return 0;
-    case WM_MOUSEWHEEL:
-      ScrollBy(0, -GET_WHEEL_DELTA_WPARAM(wParam) * kWheelStep / WHEEL_DELTA);
-      return 0;
-    case WM_LBUTTONDOWN:
-      SetFocus(form_);
-      return 0;
-    default:
-      return DefWindowProcW(window, message, wParam, lParam);
+    case WM_ERASEBKGND: return 1;  // WM_PAINT covers everything
+    case WM_PAINT: return OnPaint(window, &Win32WindowPeer::DrawFrame);
+    case WM_SIZE: return OnSize(window, lParam);
+    case WM_HSCROLL: return OnScroll(SB_HORZ, wParam);
+    case WM_VSCROLL: return OnScroll(SB_VERT, wParam);
+    case WM_MOUSEWHEEL: return OnMouseWheel(wParam);
+    case WM_LBUTTONDOWN: return OnLButtonDown();
+    default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
-LRESULT CALLBACK Win32WindowPeer::PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* peer = PeerOf<Win32WindowPeer>(window, message, lParam);
-  if (!peer) return DefWindowProcW(window, message, wParam, lParam);
-  try {
-    switch (message) {
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
-        peer->DrawPanel(dc, 0, 0);
-        EndPaint(window, &ps);
-        return 0;
-      }
-      case WM_NCHITTEST:
-        return HTTRANSPARENT;  // clicks reach the frame
-      default:
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-  } catch (...) {
-    return 0;
+LRESULT Win32WindowPeer::PanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: return OnPaint(window, &Win32WindowPeer::DrawPanel);
+    case WM_NCHITTEST: return HTTRANSPARENT;  // clicks reach the frame
+    default: return DefWindowProcW(window, message, wParam, lParam);
   }
+}
+
+LRESULT Win32WindowPeer::OnHostNotify(WPARAM wParam, LPARAM lParam) {
+  model_.HostNotifyMessage(wParam, lParam);
+  return 0;
+}
+
+LRESULT Win32WindowPeer::OnGetDlgCode(HWND window, WPARAM wParam, LPARAM lParam) {
+  return model_.DialogCode(DefWindowProcW(window, WM_GETDLGCODE, wParam, lParam));
+}
+
+LRESULT Win32WindowPeer::OnSize(HWND window, LPARAM lParam) {
+  // Sizes seen while the windows are still being built are the design size;
+  // the model hears of its size once the window is attached (and so all
+  // three handles are known).
+  if (!attached_) return 0;
+  if (window == form_) {
+    LayOutFrame();
+    model_.ClientResized(LOWORD(lParam), HIWORD(lParam));
+  } else {
+    UpdateScrollBars();
+  }
+  return 0;
+}
+
+LRESULT Win32WindowPeer::OnEraseBkgnd(WPARAM wParam) {
+  DrawForm(reinterpret_cast<HDC>(wParam), 0, 0);
+  return 1;
+}
+
+LRESULT Win32WindowPeer::OnPaint(HWND window, void (Win32WindowPeer::*draw)(HDC, int, int) const) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  (this->*draw)(dc, 0, 0);
+  EndPaint(window, &ps);
+  return 0;
+}
+
+bool Win32WindowPeer::OnKeyDown(WPARAM key) {
+  switch (key) {
+    case VK_LEFT: ScrollBy(-kLineStep, 0); return true;
+    case VK_RIGHT: ScrollBy(kLineStep, 0); return true;
+    case VK_UP: ScrollBy(0, -kLineStep); return true;
+    case VK_DOWN: ScrollBy(0, kLineStep); return true;
+    default: return false;
+  }
+}
+
+LRESULT Win32WindowPeer::OnScroll(int bar, WPARAM wParam) {
+  if (bar == SB_HORZ)
+    ScrollTo(ScrollCommand(SB_HORZ, wParam), scrollY_);
+  else
+    ScrollTo(scrollX_, ScrollCommand(SB_VERT, wParam));
+  return 0;
+}
+
+LRESULT Win32WindowPeer::OnMouseWheel(WPARAM wParam) {
+  ScrollBy(0, -GET_WHEEL_DELTA_WPARAM(wParam) * kWheelStep / WHEEL_DELTA);
+  return 0;
+}
+
+LRESULT Win32WindowPeer::OnLButtonDown() {
+  SetFocus(form_);
+  return 0;
 }
 
 void UnregisterDcrWindowClasses(HMODULE module) {

@@ -30,11 +30,25 @@ class Win32WindowPeer final : public IWindowPeer {
   uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(form_); }
 
  private:
-  static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnFormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnFrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // The window procedure of all three windows: the peer from the window's
+  // user data, `Handle` the member that sorts that window's messages, and
+  // nothing unwinds into the host's message loop.
+  template <LRESULT (Win32WindowPeer::*Handle)(HWND, UINT, WPARAM, LPARAM)>
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT FormMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT FrameMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT PanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // The handlers, named after their messages; `window` is the one it came to.
+  LRESULT OnHostNotify(WPARAM wParam, LPARAM lParam);  // 0x04FA
+  LRESULT OnGetDlgCode(HWND window, WPARAM wParam, LPARAM lParam);
+  LRESULT OnSize(HWND window, LPARAM lParam);
+  LRESULT OnEraseBkgnd(WPARAM wParam);  // the form's; the frame and the panel paint all of themselves
+  LRESULT OnPaint(HWND window, void (Win32WindowPeer::*draw)(HDC, int, int) const);
+  bool OnKeyDown(WPARAM key);  // false: not a key of the window's, default handling
+  LRESULT OnScroll(int bar, WPARAM wParam);
+  LRESULT OnMouseWheel(WPARAM wParam);
+  LRESULT OnLButtonDown();
 
   // Each draws its window's client area with its top-left corner at (x, y) of `dc`.
   void DrawForm(HDC dc, int x, int y) const;
