@@ -41,6 +41,10 @@ const char* const kCorpusHelp =
     "                     first (default 40); --pair-min is the least count (30)\n"
     "  --max-per-pattern N  training samples kept per pattern (default 4000)\n"
     "  --keep-samples N   samples per pattern stored in the base (default 24)\n"
+    "  --whole-share R    share of a character's ink a glyph must hold to be a\n"
+    "                     sample of it (default 0.8); less is a piece\n"
+    "  --pair-renderings N  renderings per font of each pattern pair alone, for\n"
+    "                     more touching samples (default 0)\n"
     "  --trainer NAME     fast (default) or exact (the network's own Train)\n"
     "  --max-epochs N, --learning-rate R, --patience N, --batch N, --momentum M,\n"
     "  --threads N        fast trainer (defaults 30, 0.1, 4, 64, 0.9, 2)\n"
@@ -65,7 +69,8 @@ std::vector<OptionSpec> CorpusOptionSpecs() {
           {"max-pairs"},                     {"max-per-pattern"},          {"keep-samples"},
           {"trainer"},                       {"patience"},                 {"batch"},
           {"threads"},                       {"momentum"},                 {"shapes"},
-          {"shape-epochs"},                  {"shape-margin"},             {"time-limit"}};
+          {"shape-epochs"},                  {"shape-margin"},             {"time-limit"},
+          {"whole-share"},                   {"pair-renderings"}};
 }
 
 std::u32string FoldCharacter(char32_t c, const std::vector<std::u32string>& groups) {
@@ -138,6 +143,8 @@ struct Setup {
   std::u32string text, chars;
   std::vector<std::u32string> folds;
   int32_t lines = 200, isolated = 2, noise = 3, maxPairs = 40, pairMin = 30, maxPerPattern = 4000;
+  double wholeShare = 0.8;  // share of a character's ink that makes a glyph a sample of it
+  int32_t pairRenderings = 0;  // renderings of each pattern pair alone, per font
   Jitter jitter;
   uint32_t seed = 1;
   int32_t threads = 2;
@@ -148,6 +155,7 @@ struct RawSample {
   std::vector<int8_t> input;
   bool validation = false;
   bool pair = false;
+  float size = 0.0f;  // pixel size of the line it was cut from
 };
 
 struct FontYield {
@@ -165,7 +173,7 @@ FontYield CutFont(const Setup& setup, size_t f, int32_t gridW, int32_t gridH) {
     int32_t bw = 196;
     const LineStyle style = RandomStyle(rng, setup.jitter, bw);
     const LabelledLine picture = font.Render(line, style);
-    for (CutGlyph& g : CutLine(picture, bw, setup.noise, gridW, gridH)) {
+    for (CutGlyph& g : CutLine(picture, bw, setup.noise, gridW, gridH, setup.wholeShare)) {
       ++y.glyphs;
       RawSample s;
       if (g.chars.size() == 1) {
@@ -179,6 +187,7 @@ FontYield CutFont(const Setup& setup, size_t f, int32_t gridW, int32_t gridH) {
         continue;
       }
       s.validation = validation;
+      s.size = float(style.pixelSize);
       s.input.resize(g.input.size());
       for (size_t k = 0; k < g.input.size(); ++k) s.input[k] = g.input[k] > 0.0f ? 1 : -1;
       y.samples.push_back(std::move(s));
@@ -199,9 +208,40 @@ FontYield CutFont(const Setup& setup, size_t f, int32_t gridW, int32_t gridH) {
   return y;
 }
 
+// Samples of the touching pairs that became patterns, from the two characters
+// drawn alone in random styles: kerning and spacing as in running text, but
+// far cheaper than whole lines, so that every pair gets as many samples as
+// its characters. Renderings in which the two do not touch give nothing.
+std::vector<RawSample> PairSamples(const Setup& setup, size_t f, const std::vector<std::u32string>& pairs,
+                                   int32_t gridW, int32_t gridH) {
+  std::vector<RawSample> out;
+  LineRenderer font(setup.fonts[f]);
+  std::mt19937 rng(setup.seed * 104729u + uint32_t(f));
+  for (const std::u32string& pair : pairs) {
+    if (!font.HasGlyph(pair[0]) || !font.HasGlyph(pair[1])) continue;
+    const std::string name = Name(pair);
+    for (int32_t r = 0; r < setup.pairRenderings; ++r) {
+      int32_t bw = 196;
+      const LineStyle style = RandomStyle(rng, setup.jitter, bw);
+      for (CutGlyph& g : CutLine(font.Render(pair, style), bw, setup.noise, gridW, gridH, setup.wholeShare)) {
+        if (g.chars.size() != 2) continue;
+        RawSample s;
+        s.name = name;
+        s.pair = true;
+        s.size = float(style.pixelSize);
+        s.input.resize(g.input.size());
+        for (size_t k = 0; k < g.input.size(); ++k) s.input[k] = g.input[k] > 0.0f ? 1 : -1;
+        out.push_back(std::move(s));
+      }
+    }
+  }
+  return out;
+}
+
 struct Corpus {
   std::vector<std::string> names;  // patterns, code page 1251, priority order
   SampleSet train, validation;
+  std::vector<float> validationSizes;  // pixel size of each validation sample
   std::vector<std::string> families;
 };
 
@@ -254,6 +294,42 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     Append(pairNames, {" ", Cp1251ToUtf8(n), "(", std::to_string(count), ")"});
   }
 
+  if (setup.pairRenderings > 0 && !pairs.empty()) {
+    const auto t = Clock::now();
+    std::vector<std::u32string> texts;
+    for (const auto& [count, n] : pairs) {
+      std::u32string text;
+      for (char c : n) text += Cp1251ToCodePoint(uint8_t(c));
+      texts.push_back(text);
+    }
+    std::vector<std::vector<RawSample>> extra(setup.fonts.size());
+    next = 0;
+    auto render = [&] {
+      for (size_t f; (f = next++) < setup.fonts.size();) {
+        try {
+          extra[f] = PairSamples(setup, f, texts, gridW, gridH);
+        } catch (...) {
+          std::lock_guard<std::mutex> lock(failureLock);
+          if (!failure) failure = std::current_exception();
+        }
+      }
+    };
+    std::vector<std::thread> helpers;
+    for (int32_t k = 1; k < setup.threads; ++k) helpers.emplace_back(render);
+    render();
+    for (auto& h : helpers) h.join();
+    if (failure) std::rethrow_exception(failure);
+    size_t added = 0;
+    for (size_t f = 0; f < extra.size(); ++f) {
+      added += extra[f].size();
+      for (RawSample& s : extra[f]) yields[f].samples.push_back(std::move(s));
+    }
+    if (verbose) {
+      std::fprintf(stderr, "pairs drawn alone: %zu touching samples from %d renderings per pair and font; %.1f s\n",
+                   added, setup.pairRenderings, Since(t));
+    }
+  }
+
   // Training samples, at most maxPerPattern per pattern, chosen at random.
   std::vector<std::vector<std::pair<size_t, size_t>>> byPattern(corpus.names.size());
   const int32_t inputs = gridW * gridH;
@@ -266,6 +342,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
       if (it == index.end()) continue;
       if (s.validation) {
         corpus.validation.Add(s.input.data(), it->second, int32_t(f));
+        corpus.validationSizes.push_back(s.size);
       } else {
         byPattern[size_t(it->second)].push_back({f, k});
       }
@@ -298,11 +375,15 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     }
     if (verbose && !dropped.empty()) std::fprintf(stderr, "dropped (never one glyph of its own):%s\n", dropped.c_str());
     SampleSet validation(inputs);
+    std::vector<float> sizes;
     for (size_t s = 0; s < corpus.validation.Size(); ++s) {
       const int32_t p = renumber[size_t(corpus.validation.Label(s))];
-      if (p >= 0) validation.Add(corpus.validation.Input(s), p, corpus.validation.Group(s));
+      if (p < 0) continue;
+      validation.Add(corpus.validation.Input(s), p, corpus.validation.Group(s));
+      sizes.push_back(corpus.validationSizes[s]);
     }
     corpus.validation = std::move(validation);
+    corpus.validationSizes = std::move(sizes);
     corpus.names = std::move(kept);
     byPattern = std::move(keptLists);
   }
@@ -447,6 +528,8 @@ int RunTrainCorpus(const Options& options) {
   setup.pairMin = options.Int("pair-min", 30, 1, 1 << 30);
   setup.maxPerPattern = options.Int("max-per-pattern", 4000, 1, 1 << 30);
   setup.threads = options.Int("threads", 2, 1, 64);
+  setup.wholeShare = options.Real("whole-share", 0.8, 0.5, 1.0);
+  setup.pairRenderings = options.Int("pair-renderings", 0, 0, 100000);
   setup.seed = uint32_t(options.Int("seed", 1, 0, 2147483647));
   if (auto r = options.Value("size-range")) {
     const size_t dash = r->find('-');
@@ -680,10 +763,23 @@ int RunTrainCorpus(const Options& options) {
       for (int32_t h = 0; h <= shape.hidden; ++h)
         weights.w2t[size_t(h) * size_t(shape.outputs) + size_t(o - 1)] = net->OutputWeights[size_t(o)][size_t(h)];
     const size_t n = corpus.validation.Size();
+    // Where the split's errors are: by size of the line, by kind (one
+    // character or a touching pair), and the commonest confusions.
+    const std::vector<double> bands = {10, 12, 14, 16, 20, 24, 32, 49};
+    std::vector<size_t> bandRight(bands.size(), 0), bandTotal(bands.size(), 0);
+    size_t pairRight = 0, pairTotal = 0;
+    std::map<std::pair<std::string, std::string>, int32_t> confusions;
     for (size_t s = 0; s < n; ++s) {
       for (int32_t k = 0; k < corpus.validation.Inputs(); ++k) input[size_t(k)] = corpus.validation.Input(s)[k];
       const std::string answer = RecogniseInput(*net, input.data());
-      right += answer == corpus.names[size_t(corpus.validation.Label(s))] ? 1 : 0;
+      const std::string& truth = corpus.names[size_t(corpus.validation.Label(s))];
+      const bool ok = answer == truth;
+      right += ok ? 1 : 0;
+      size_t band = 0;
+      while (band + 1 < bands.size() && corpus.validationSizes[s] >= bands[band + 1]) ++band;
+      bandTotal[band]++, bandRight[band] += ok ? 1 : 0;
+      if (truth.size() > 1) pairTotal++, pairRight += ok ? 1 : 0;
+      if (!ok) confusions[{truth, answer}]++;
       weights.Forward(corpus.validation.Input(s), hidden.data(), out.data());
       const int32_t decided = FloatNetwork::Decide(out.data(), targets);
       agree += decided >= 0 && corpus.names[size_t(decided)] == answer ? 1 : 0;
@@ -692,6 +788,17 @@ int RunTrainCorpus(const Options& options) {
                  "validation split (trained fonts, jittered lines held back): %zu of %zu right (%.2f%%) with the "
                  "exact forward pass; the float pass agrees on %.2f%%\n",
                  right, n, n ? 100.0 * double(right) / double(n) : 0.0, n ? 100.0 * double(agree) / double(n) : 0.0);
+    std::fprintf(stderr, "  by line size:");
+    for (size_t b = 0; b + 1 < bands.size(); ++b)
+      std::fprintf(stderr, " %g-%gpx %.2f%% (%zu)", bands[b], bands[b + 1] - 1,
+                   bandTotal[b] ? 100.0 * double(bandRight[b]) / double(bandTotal[b]) : 0.0, bandTotal[b]);
+    std::fprintf(stderr, "\n  touching pairs: %.2f%% of %zu; single characters: %.2f%% of %zu\n",
+                 pairTotal ? 100.0 * double(pairRight) / double(pairTotal) : 0.0, pairTotal,
+                 n > pairTotal ? 100.0 * double(right - pairRight) / double(n - pairTotal) : 0.0, n - pairTotal);
+    std::fprintf(stderr, "  top confusions of the split (truth -> answer: count):");
+    for (const auto& [count, pair] : TopConfusions(confusions, 40))
+      std::fprintf(stderr, " %s->%s:%d", Cp1251ToUtf8(pair.first).c_str(), Cp1251ToUtf8(pair.second).c_str(), count);
+    std::fprintf(stderr, "\n");
   }
 
   if (!validateText.empty() && !validateFonts.empty()) {
