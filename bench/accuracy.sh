@@ -15,9 +15,12 @@
 # Usage: bench/accuracy.sh [--kytdcr PATH] [--sizes "12 16 20 24 32"]
 #          [--fonts "DejaVuSans ..."] [--held-out "OpenSans-Regular ..."]
 #          [--programs "kytdcr ocrad gocr tesseract"] [--bases "before=DIR ..."]
-#          [--langs "english russian"] [--keep DIR]
+#          [--langs "english russian"] [--pages DIR] [--keep DIR]
 # --bases adds a kytdcr column per folder of latin.dcr/russian.dcr (for
 # example the bases of an earlier commit, to compare before and after).
+# --pages reads DIR/english.txt and DIR/russian.txt instead of bench/pages
+# (data/tune holds the texts for choosing between training recipes, so that
+# the pages reported here are never tuned to).
 # Environment: KYTDCR (path of the kytdcr program), KYTDCR_ARGS (extra options
 # of kytdcr recognize; default "--noise 3 --space auto").
 set -euo pipefail
@@ -30,6 +33,7 @@ held=$(grep -v '^#' "$root/data/fonts/heldout.txt" | xargs)
 programs="kytdcr ocrad gocr tesseract"
 bases=""
 langs="english russian"
+pages="$root/bench/pages"
 keep=""
 kytdcr_args=${KYTDCR_ARGS:---noise 3 --space auto}
 
@@ -42,8 +46,9 @@ while [ $# -gt 0 ]; do
     --programs) programs=$2; shift 2 ;;
     --bases) bases=$2; shift 2 ;;
     --langs) langs=$2; shift 2 ;;
+    --pages) pages=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "accuracy.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -132,7 +137,7 @@ printf '\n'
 declare -A sum count secs
 band() { if [ "$1" -ge 16 ]; then echo ">=16px"; else echo "<16px"; fi; }
 for lang in $langs; do
-  truth="$root/bench/pages/$lang.txt"
+  truth="$pages/$lang.txt"
   for set in trained held-out; do
     list=$fonts; [ "$set" = held-out ] && list=$held
     for font in $list; do
