@@ -62,6 +62,22 @@ TEST(CorpusLines, GlyphsAreLabelledWholePairsOrPieces) {
   EXPECT_TRUE(glyphs[1].chars.empty());
 }
 
+TEST(CorpusLines, AGlyphNamesACharacterOnlyWithEnoughOfItsInk) {
+  LineRenderer font(Sans());
+  LineStyle style;
+  style.pixelSize = 32;
+  style.slant = 0.6;  // the dot of the i leans out over the stem's columns and stays apart
+  const LabelledLine line = font.Render(U"i", style);
+  auto glyphs = CutLine(line, 196, 0, 16, 16, 0.5);
+  ASSERT_EQ(glyphs.size(), 2u);
+  // The stem holds most of the letter: a sample of it when half suffices...
+  size_t named = 0;
+  for (const CutGlyph& g : glyphs) named += g.chars == std::vector<int32_t>{0} ? 1 : 0;
+  EXPECT_EQ(named, 1u);
+  // ...but a piece when the whole letter is asked for.
+  for (const CutGlyph& g : CutLine(line, 196, 0, 16, 16, 0.99)) EXPECT_TRUE(g.chars.empty());
+}
+
 TEST(CorpusLines, JitterKeepsTheTextReadableAsGlyphs) {
   LineRenderer font(Sans());
   std::mt19937 rng(4);
