@@ -54,6 +54,15 @@ TEST(CorpusLines, GlyphsAreLabelledWholePairsOrPieces) {
   glyphs = CutLine(font.Render(U"rn", style), 196, 3, 16, 16);
   ASSERT_EQ(glyphs.size(), 1u);
   EXPECT_EQ(glyphs[0].chars, (std::vector<int32_t>{0, 1}));
+  // Cut apart as the page reader cuts them, the pair gives each letter too.
+  const auto cut = CutLine(font.Render(U"rn", style), 196, 3, 16, 16, 0.8, true);
+  ASSERT_EQ(cut.size(), 3u);
+  EXPECT_FALSE(cut[0].cut);
+  EXPECT_EQ(cut[0].input, glyphs[0].input);
+  EXPECT_TRUE(cut[1].cut && cut[2].cut);
+  EXPECT_EQ(cut[1].chars, std::vector<int32_t>{0});
+  EXPECT_EQ(cut[2].chars, std::vector<int32_t>{1});
+  EXPECT_NE(cut[1].input, cut[2].input);
   // A double quote falls apart into two strokes: pieces name no character.
   style.letterGap = 0.0;
   glyphs = CutLine(font.Render(U"\"", style), 196, 0, 16, 16);

@@ -196,8 +196,67 @@ LabelledLine LineRenderer::Render(const std::u32string& text, const LineStyle& s
   return out;
 }
 
+namespace {
+
+// The characters of a glyph of touching ones, cut apart at the emptiest column
+// between neighbouring characters' centres (the page reader cuts at column
+// profile minima). `left` and `top` place the glyph's word-relative pixels in
+// the line picture.
+void AppendCutParts(const kyt::TChar& ch, int32_t left, int32_t top, const LabelledLine& line,
+                    const std::vector<int32_t>& chars, int32_t gridW, int32_t gridH, double wholeShare,
+                    std::vector<CutGlyph>& out) {
+  const int32_t x0 = ch.TopLeft.X, x1 = ch.BottomRight.X;
+  const size_t n = chars.size();
+  std::vector<int32_t> profile(size_t(x1 - x0 + 1), 0), count(n, 0), which(ch.Pixels.size(), -1);
+  std::vector<double> sumX(n, 0.0);
+  for (size_t i = 0; i < ch.Pixels.size(); ++i) {
+    const kyt::TPoint& p = ch.Pixels[i];
+    profile[size_t(p.X - x0)]++;
+    const int32_t x = left + p.X - 1, y = top + p.Y - 1;
+    if (x < 0 || y < 0 || x >= line.picture.Width() || y >= line.picture.Height()) continue;
+    const int32_t label = line.Label(x, y);
+    for (size_t k = 0; k < n; ++k)
+      if (chars[k] == label) which[i] = int32_t(k), sumX[k] += p.X, count[k]++;
+  }
+  std::vector<int32_t> cuts;  // first column of each part after the first
+  for (size_t k = 0; k + 1 < n; ++k) {
+    if (count[k] == 0 || count[k + 1] == 0) return;
+    const int32_t a = std::max(x0 + 1, int32_t(std::ceil(sumX[k] / count[k])));
+    const int32_t b = std::min(x1, int32_t(std::floor(sumX[k + 1] / count[k + 1])));
+    int32_t best = -1;
+    for (int32_t c = a; c <= b; ++c)
+      if (best < 0 || profile[size_t(c - x0)] < profile[size_t(best - x0)]) best = c;
+    if (best < 0 || (!cuts.empty() && best <= cuts.back())) return;
+    cuts.push_back(best);
+  }
+  for (size_t k = 0; k < n; ++k) {
+    const int32_t from = k == 0 ? x0 : cuts[k - 1], to = k + 1 < n ? cuts[k] : x1 + 1;
+    kyt::TChar part;
+    part.TopLeft = {2147483647, 2147483647};
+    part.BottomRight = {0, 0};
+    int32_t own = 0;
+    for (size_t i = 0; i < ch.Pixels.size(); ++i) {
+      const kyt::TPoint& p = ch.Pixels[i];
+      if (p.X < from || p.X >= to) continue;
+      part.Pixels.push_back(p);
+      own += which[i] == int32_t(k) ? 1 : 0;
+      part.TopLeft.X = std::min(part.TopLeft.X, p.X), part.TopLeft.Y = std::min(part.TopLeft.Y, p.Y);
+      part.BottomRight.X = std::max(part.BottomRight.X, p.X), part.BottomRight.Y = std::max(part.BottomRight.Y, p.Y);
+    }
+    if (part.Pixels.empty() || own < wholeShare * count[k] || own < 0.8 * double(part.Pixels.size())) continue;
+    CutGlyph g;
+    g.chars = {chars[k]};
+    g.cut = true;
+    kyt::TLayer input = GlyphInput(GlyphBitmap(part), gridW, gridH);
+    g.input.assign(input.begin() + 1, input.end());
+    out.push_back(std::move(g));
+  }
+}
+
+}  // namespace
+
 std::vector<CutGlyph> CutLine(const LabelledLine& line, int32_t bw, int32_t noise, int32_t gridW, int32_t gridH,
-                              double wholeShare) {
+                              double wholeShare, bool cutTouching) {
   kyt::TDCRFrame frame;
   frame.AssignPicture(line.picture);
   frame.BWThreshold = bw;
@@ -244,7 +303,10 @@ std::vector<CutGlyph> CutLine(const LabelledLine& line, int32_t bw, int32_t nois
         if (piece) g.chars.clear();
         kyt::TLayer input = GlyphInput(GlyphBitmap(ch), gridW, gridH);
         g.input.assign(input.begin() + 1, input.end());
+        const std::vector<int32_t> touching = g.chars.size() >= 2 ? g.chars : std::vector<int32_t>{};
         out.push_back(std::move(g));
+        if (cutTouching && !touching.empty())
+          AppendCutParts(ch, word.Left, tl.Top, line, touching, gridW, gridH, wholeShare, out);
       }
   return out;
 }
@@ -256,7 +318,10 @@ LineStyle RandomStyle(std::mt19937& rng, const Jitter& jitter, int32_t& threshol
   const bool scan = u(rng) < 0.4;
   s.hinting = !scan && u(rng) < 0.8;
   s.startX = u(rng) * 4.0;
-  s.xScale = 1.0 + (u(rng) - 0.5) * 0.16;
+  // Pictures are seldom stretched by more than a few per cent, and the
+  // proportions are all that tells look-alikes such as 3 and з, 0 and o, д and
+  // Д apart once normalisation has taken size away: so only a little stretch.
+  s.xScale = 1.0 + (u(rng) - 0.5) * 0.06;
   s.slant = u(rng) < 0.3 ? (u(rng) - 0.5) * 0.16 : 0.0;
   s.embolden = u(rng) < 0.5 ? (u(rng) - 0.4) * 0.05 * s.pixelSize : 0.0;
   s.letterGap = u(rng) < 0.3 ? (u(rng) - 0.6) * 1.5 : 0.0;

@@ -66,6 +66,7 @@ class LineRenderer {
 struct CutGlyph {
   std::vector<int32_t> chars;  // indices into the line's text, ascending
   std::vector<float> input;    // grid cells, +1 ink, -1 background (no bias element)
+  bool cut = false;            // one character cut out of a glyph of touching ones
 };
 
 // Segments a line picture as recognition does (the space width estimated from
@@ -73,8 +74,13 @@ struct CutGlyph {
 // recognisable glyph. A character belongs to a glyph when the glyph holds at
 // least `wholeShare` of the character's ink; glyphs holding only a piece of a
 // character, or ink of no character, get no characters.
+//
+// With `cutTouching`, a glyph of touching characters is also cut apart as the
+// page reader cuts it, at the emptiest column between the characters' centres,
+// and every part that holds `wholeShare` of one character's ink there (and
+// little else) follows it as a `cut` glyph of that character.
 std::vector<CutGlyph> CutLine(const LabelledLine& line, int32_t bw, int32_t noise, int32_t gridW, int32_t gridH,
-                              double wholeShare = 0.8);
+                              double wholeShare = 0.8, bool cutTouching = false);
 
 // Random line styles as users' pictures show text: screenshots (hinted, crisp)
 // and scans (unhinted, blurred, noisy), 10 to 48 pixels, with a binarisation

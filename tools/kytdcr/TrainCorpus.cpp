@@ -41,10 +41,14 @@ const char* const kCorpusHelp =
     "                     first (default 40); --pair-min is the least count (30)\n"
     "  --max-per-pattern N  training samples kept per pattern (default 4000)\n"
     "  --keep-samples N   samples per pattern stored in the base (default 24)\n"
+    "  --min-per-pattern N  a single character with fewer training samples has\n"
+    "                     them repeated up to N (default 0: none)\n"
     "  --whole-share R    share of a character's ink a glyph must hold to be a\n"
     "                     sample of it (default 0.8); less is a piece\n"
     "  --pair-renderings N  renderings per font of each pattern pair alone, for\n"
     "                     more touching samples (default 0)\n"
+    "  --cut-touching     touching glyphs are also cut apart as the page reader\n"
+    "                     cuts them, each part a sample of its character\n"
     "  --trainer NAME     fast (default) or exact (the network's own Train)\n"
     "  --max-epochs N, --learning-rate R, --patience N, --batch N, --momentum M,\n"
     "  --threads N        fast trainer (defaults 30, 0.1, 4, 64, 0.9, 2)\n"
@@ -70,7 +74,8 @@ std::vector<OptionSpec> CorpusOptionSpecs() {
           {"trainer"},                       {"patience"},                 {"batch"},
           {"threads"},                       {"momentum"},                 {"shapes"},
           {"shape-epochs"},                  {"shape-margin"},             {"time-limit"},
-          {"whole-share"},                   {"pair-renderings"}};
+          {"whole-share"},                   {"pair-renderings"},          {"cut-touching", 0, false},
+          {"min-per-pattern"}};
 }
 
 std::u32string FoldCharacter(char32_t c, const std::vector<std::u32string>& groups) {
@@ -143,8 +148,10 @@ struct Setup {
   std::u32string text, chars;
   std::vector<std::u32string> folds;
   int32_t lines = 200, isolated = 2, noise = 3, maxPairs = 40, pairMin = 30, maxPerPattern = 4000;
+  int32_t minPerPattern = 0;  // single characters with fewer samples have theirs repeated up to this
   double wholeShare = 0.8;  // share of a character's ink that makes a glyph a sample of it
   int32_t pairRenderings = 0;  // renderings of each pattern pair alone, per font
+  bool cutTouching = false;     // touching glyphs cut apart give samples of their characters too
   Jitter jitter;
   uint32_t seed = 1;
   int32_t threads = 2;
@@ -160,7 +167,7 @@ struct RawSample {
 
 struct FontYield {
   std::vector<RawSample> samples;
-  size_t lines = 0, glyphs = 0, pieces = 0;
+  size_t lines = 0, glyphs = 0, pieces = 0, cutParts = 0;
   std::string family;
 };
 
@@ -173,8 +180,9 @@ FontYield CutFont(const Setup& setup, size_t f, int32_t gridW, int32_t gridH) {
     int32_t bw = 196;
     const LineStyle style = RandomStyle(rng, setup.jitter, bw);
     const LabelledLine picture = font.Render(line, style);
-    for (CutGlyph& g : CutLine(picture, bw, setup.noise, gridW, gridH, setup.wholeShare)) {
-      ++y.glyphs;
+    for (CutGlyph& g : CutLine(picture, bw, setup.noise, gridW, gridH, setup.wholeShare, setup.cutTouching)) {
+      if (g.cut) ++y.cutParts;
+      else ++y.glyphs;
       RawSample s;
       if (g.chars.size() == 1) {
         s.name = Name(FoldCharacter(line[size_t(g.chars[0])], setup.folds));
@@ -269,9 +277,9 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
 
   Corpus corpus;
   std::map<std::string, size_t> pairCount;
-  size_t lines = 0, glyphs = 0, pieces = 0, raw = 0;
+  size_t lines = 0, glyphs = 0, pieces = 0, raw = 0, cutParts = 0;
   for (const FontYield& y : yields) {
-    lines += y.lines, glyphs += y.glyphs, pieces += y.pieces, raw += y.samples.size();
+    lines += y.lines, glyphs += y.glyphs, pieces += y.pieces, raw += y.samples.size(), cutParts += y.cutParts;
     corpus.families.push_back(y.family);
     for (const RawSample& s : y.samples)
       if (s.pair) pairCount[s.name]++;
@@ -348,7 +356,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
       }
     }
   std::mt19937 rng(setup.seed);
-  std::string rare;
+  std::string rare, repeated;
   for (size_t p = 0; p < byPattern.size(); ++p) {
     auto& list = byPattern[p];
     if (list.size() > size_t(setup.maxPerPattern)) {
@@ -357,6 +365,15 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
       std::sort(list.begin(), list.end());
     }
     if (list.size() < 50) Append(rare, {" ", Cp1251ToUtf8(corpus.names[p]), "(", std::to_string(list.size()), ")"});
+    // A character that the text seldom holds (digits, signs) would otherwise
+    // lose every close call to a frequent look-alike (3 to з, 0 to о).
+    if (corpus.names[p].size() == 1 && !list.empty() && list.size() < size_t(setup.minPerPattern)) {
+      Append(repeated, {" ", Cp1251ToUtf8(corpus.names[p]), "(", std::to_string(list.size()), ")"});
+      for (size_t k = 0; list.size() < size_t(setup.minPerPattern); ++k) list.push_back(list[k]);
+    }
+  }
+  if (verbose && !repeated.empty()) {
+    std::fprintf(stderr, "samples repeated up to %d for:%s\n", setup.minPerPattern, repeated.c_str());
   }
   // Patterns that no font drew as a glyph of its own are left out.
   {
@@ -404,6 +421,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
                  "%zu training and %zu validation samples; %.1f s\n",
                  gridW, gridH, setup.fonts.size(), lines, glyphs, pieces, raw, corpus.train.Size(),
                  corpus.validation.Size(), Since(started));
+    if (setup.cutTouching) std::fprintf(stderr, "characters cut out of touching glyphs: %zu\n", cutParts);
     std::fprintf(stderr, "touching pairs as patterns:%s\n", pairNames.empty() ? " none" : pairNames.c_str());
     if (!rare.empty()) std::fprintf(stderr, "patterns with few samples:%s\n", rare.c_str());
   }
@@ -527,9 +545,11 @@ int RunTrainCorpus(const Options& options) {
   setup.maxPairs = options.Int("max-pairs", 40, 0, 10000);
   setup.pairMin = options.Int("pair-min", 30, 1, 1 << 30);
   setup.maxPerPattern = options.Int("max-per-pattern", 4000, 1, 1 << 30);
+  setup.minPerPattern = options.Int("min-per-pattern", 0, 0, 1 << 30);
   setup.threads = options.Int("threads", 2, 1, 64);
   setup.wholeShare = options.Real("whole-share", 0.8, 0.5, 1.0);
   setup.pairRenderings = options.Int("pair-renderings", 0, 0, 100000);
+  setup.cutTouching = options.Has("cut-touching");
   setup.seed = uint32_t(options.Int("seed", 1, 0, 2147483647));
   if (auto r = options.Value("size-range")) {
     const size_t dash = r->find('-');
