@@ -19,14 +19,23 @@ std::string SystemErrorText(int code) { return code ? std::string(std::strerror(
 
 void SetFileOpener(FileOpener opener) { g_opener = opener ? opener : OpenPlain; }
 
-std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+std::FILE* OpenFileForReading(const std::string& fileName) {
   errno = 0;
   std::FILE* file = g_opener(fileName.c_str());
   if (!file) throw Error("Cannot open file \"" + fileName + "\". " + SystemErrorText(errno));
+  return file;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
+  std::FILE* file = OpenFileForReading(fileName);
   struct Closer {
     std::FILE* f;
     ~Closer() { std::fclose(f); }
   } closer{file};
+  return ReadOpenFile(file, fileName);
+}
+
+std::vector<uint8_t> ReadOpenFile(std::FILE* file, const std::string& fileName) {
   std::vector<uint8_t> bytes;
   uint8_t block[65536];
   size_t got = 0;

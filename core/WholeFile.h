@@ -17,6 +17,13 @@ void SetFileOpener(FileOpener opener);
 // A file larger than this is refused rather than read.
 constexpr uint64_t kMaxWholeFileBytes = uint64_t(1) << 30;
 
+// The file opened with the installed opener; raises kyt::Error ("Cannot open
+// file \"name\". <reason>") on failure. The caller closes it.
+std::FILE* OpenFileForReading(const std::string& fileName);
+
+// What is left of an open file, read to its end; raises kyt::Error as below.
+std::vector<uint8_t> ReadOpenFile(std::FILE* file, const std::string& fileName);
+
 // The whole file; raises kyt::Error ("Cannot open file \"name\". <reason>",
 // "Cannot read file ...", "The file \"name\" is too large.") on failure.
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName);

@@ -22,6 +22,7 @@
 namespace kyt {
 
 class IByteStreams;
+class KnowledgeBaseSource;
 
 using TLayer = std::vector<float>;
 using TLayerWeights = std::vector<TLayer>;
@@ -133,9 +134,9 @@ class TBackProp {
   TBackProp() = default;
 
  private:
-  // Parses a knowledge base held in memory into a temporary network and, only
-  // when all of it is sound, takes it over. `source` names it in error texts.
-  void LoadKnowledgeBase(const uint8_t* data, size_t size, const std::string& source);
+  // Parses a knowledge base into a temporary network and, only when all of
+  // it is sound, takes it over. `name` names it in error texts.
+  void LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string& name);
 
   std::optional<uint64_t> seed_;
   kernels::PreparedSlot prepared_;

@@ -12,13 +12,22 @@
 // Reading checks every count against the bytes that remain before anything is
 // allocated for it, and builds a separate network: the live one is replaced
 // only when the whole file has been read.
+//
+// Memory stays in proportion to the file. A file on disk is read a block at a
+// time, never held whole beside the network built from it. Before each part
+// of the network is allocated, what it will take in memory (its values plus
+// the vectors that hold them) is added up, and a file whose records are so
+// small that the network would take more than twice its size plus 16 MiB is
+// refused: a one-value sample takes 4 bytes in the file but some 56 as a
+// vector of its own.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 
-#include "core/ByteReader.h"
 #include "core/ByteStreams.h"
 #include "core/Error.h"
 #include "core/WholeFile.h"
@@ -32,47 +41,180 @@ constexpr size_t kHeaderBytes = 20;
 constexpr size_t kTrailerBytes = 36;
 constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max() - 1;  // a count plus its bias unit fits
 
-// The knowledge base's checks over the bounds-checked reader: every count is
-// measured against the bytes that remain before it is read, and a shortfall
-// names the part of the file it cut off.
+// The network a file builds may take this much memory: twice the file, plus
+// a fixed allowance so that any small file loads whatever its shape.
+constexpr uint64_t kMemoryPerFileByte = 2;
+constexpr uint64_t kMemoryAllowance = uint64_t(16) << 20;
+
+// What a heap block of `bytes` takes, its allocator's header and rounding
+// included (an estimate on the generous side for the usual allocators).
+constexpr uint64_t HeapBlock(uint64_t bytes) { return bytes == 0 ? 0 : (bytes + 16 + 15) / 16 * 16; }
+// A vector of `count` floats held in a vector of vectors: the element and its block.
+constexpr uint64_t LayerBytes(uint64_t count) { return sizeof(TLayer) + HeapBlock(4 * count); }
+
+}  // namespace
+
+// Where the bytes of a knowledge base come from, and how many there are.
+class KnowledgeBaseSource {
+ public:
+  virtual ~KnowledgeBaseSource() = default;
+  virtual uint64_t Size() const = 0;
+  // The next `count` bytes into `dst`; fewer only where the source ends early.
+  virtual size_t Read(uint8_t* dst, size_t count) = 0;
+};
+
+namespace {
+
+class MemorySource : public KnowledgeBaseSource {
+ public:
+  MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  uint64_t Size() const override { return size_; }
+  size_t Read(uint8_t* dst, size_t count) override {
+    count = std::min(count, size_ - pos_);
+    if (count) std::memcpy(dst, data_ + pos_, count);
+    pos_ += count;
+    return count;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+std::string SystemErrorText(int code) { return code ? std::string(std::strerror(code)) : std::string(); }
+
+// An open file whose size is known; read as the reader asks for it.
+class FileSource : public KnowledgeBaseSource {
+ public:
+  FileSource(std::FILE* file, uint64_t size, const std::string& name) : file_(file), size_(size), name_(name) {}
+  uint64_t Size() const override { return size_; }
+  size_t Read(uint8_t* dst, size_t count) override {
+    const size_t got = std::fread(dst, 1, count, file_);
+    if (got < count && std::ferror(file_)) throw Error("Cannot read file \"" + name_ + "\". " + SystemErrorText(errno));
+    return got;
+  }
+
+ private:
+  std::FILE* file_;
+  uint64_t size_;
+  const std::string& name_;
+};
+
+// The knowledge base's checks over its source: every count is measured
+// against the bytes that remain before it is read, a shortfall names the part
+// of the file it cut off, and what the network will hold is counted against
+// the file's size before it is allocated.
 class Reader {
  public:
-  Reader(const uint8_t* data, size_t size, const std::string& source) : in_(data, size, "knowledge base"), source_(source) {}
+  Reader(KnowledgeBaseSource& source, const std::string& name)
+      : source_(source), name_(name), left_(source.Size()),
+        memoryLimit_(source.Size() * kMemoryPerFileByte + kMemoryAllowance) {}
 
-  size_t Left() const { return in_.Remaining(); }
+  uint64_t Left() const { return left_; }
 
-  [[noreturn]] void Damaged(const std::string& what) const {
-    const std::string name = source_.empty() ? std::string("Knowledge base") : "Knowledge base '" + source_ + "'";
-    throw Error(name + " is damaged: " + what + ".");
-  }
+  std::string Name() const { return name_.empty() ? std::string("Knowledge base") : "Knowledge base '" + name_ + "'"; }
+
+  [[noreturn]] void Damaged(const std::string& what) const { throw Error(Name() + " is damaged: " + what + "."); }
 
   // Refuses unless `count` items of `unit` bytes each (plus `reserve` more
   // bytes that must follow them) are still there. No product can overflow.
   void Need(uint64_t count, uint64_t unit, uint64_t reserve, const std::string& what) const {
-    const uint64_t left = Left();
-    if (reserve > left || (unit != 0 && count > (left - reserve) / unit)) Damaged("the file is too short for " + what);
+    if (reserve > left_ || (unit != 0 && count > (left_ - reserve) / unit)) Damaged("the file is too short for " + what);
+  }
+
+  // Counts `bytes` more of memory for `what` and refuses once the network
+  // would be out of proportion to the file. The callers pass sizes of parts
+  // whose bytes Need has found in the file, so no sum can overflow.
+  void Hold(uint64_t bytes, const std::string& what) {
+    held_ += bytes;
+    if (held_ > memoryLimit_)
+      throw Error(Name() + " cannot be loaded: with " + what + " it would take " + Megabytes(held_) +
+                  " of memory, out of proportion to its " + Megabytes(source_.Size()) + ".");
   }
 
   int32_t Int(const std::string& what) {
     Need(1, 4, 0, what);
-    return in_.S32LE();
+    const uint8_t* p = Take4();
+    return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
   }
 
   float Float(const std::string& what) {
-    Need(1, 4, 0, what);
-    return in_.F32LE();
+    const int32_t bits = Int(what);
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
   }
 
   // `count` floats into dst[0..count-1]; the caller has checked they are there.
-  void Floats(float* dst, size_t count) {
-    for (size_t k = 0; k < count; ++k) dst[k] = in_.F32LE();
+  void Floats(float* dst, uint64_t count) {
+    while (count > 0) {
+      if (end_ - pos_ < 4) Fill(4);
+      const size_t run = size_t(std::min<uint64_t>(count, (end_ - pos_) / 4));
+      for (size_t k = 0; k < run; ++k) {
+        const uint8_t* p = block_.data() + pos_ + 4 * k;
+        const uint32_t bits = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+        std::memcpy(dst + k, &bits, 4);
+      }
+      pos_ += 4 * run;
+      left_ -= 4 * run;
+      dst += run;
+      count -= run;
+    }
   }
 
-  void Bytes(std::string& dst, size_t count) { dst.assign(reinterpret_cast<const char*>(in_.Take(count)), count); }
+  // `count` bytes into dst; the caller has checked they are there.
+  void Bytes(std::string& dst, size_t count) {
+    dst.resize(count);
+    size_t done = 0;
+    while (done < count) {
+      if (end_ == pos_) Fill(1);
+      const size_t run = std::min(count - done, end_ - pos_);
+      std::memcpy(dst.data() + done, block_.data() + pos_, run);
+      pos_ += run;
+      left_ -= run;
+      done += run;
+    }
+  }
 
  private:
-  ByteReader in_;
-  const std::string& source_;
+  static std::string Megabytes(uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / (1 << 20));
+    return text;
+  }
+
+  const uint8_t* Take4() {
+    if (end_ - pos_ < 4) Fill(4);
+    const uint8_t* p = block_.data() + pos_;
+    pos_ += 4;
+    left_ -= 4;
+    return p;
+  }
+
+  // Keeps what is left of the block and reads more behind it, until at least
+  // `want` bytes are there; a source that ends before the size it gave is a
+  // file that was cut meanwhile.
+  void Fill(size_t want) {
+    if (block_.empty()) block_.resize(size_t(std::min<uint64_t>(kBlockBytes, std::max<uint64_t>(left_, 4))));
+    std::memmove(block_.data(), block_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    while (end_ < want) {
+      const size_t got = source_.Read(block_.data() + end_, size_t(std::min<uint64_t>(block_.size() - end_, left_ - end_)));
+      if (got == 0) Damaged("the file ended while it was read");
+      end_ += got;
+    }
+  }
+
+  static constexpr uint64_t kBlockBytes = 1 << 16;
+  KnowledgeBaseSource& source_;
+  const std::string& name_;
+  uint64_t left_;            // bytes of the source not yet handed out
+  const uint64_t memoryLimit_;
+  uint64_t held_ = 0;        // memory the network built so far takes
+  std::vector<uint8_t> block_;
+  size_t pos_ = 0, end_ = 0;  // the block's bytes not yet handed out
 };
 
 class Writer {
@@ -111,13 +253,11 @@ int32_t GridProduct(Reader& in, int32_t rows, int32_t cols, const char* what) {
   return int32_t(product);
 }
 
-std::string SystemErrorText(int code) { return code ? std::string(std::strerror(code)) : std::string(); }
-
 }  // namespace
 
-void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::string& source) {
-  Reader in(data, size, source);
-  if (size < kHeaderBytes) in.Damaged("it is shorter than its 20-byte header");
+void TBackProp::LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string& name) {
+  Reader in(source, name);
+  if (source.Size() < kHeaderBytes) in.Damaged("it is shorter than its 20-byte header");
   TBackProp kb;
   kb.InputRows = in.Int("the header");
   kb.InputCols = in.Int("the header");
@@ -138,6 +278,11 @@ void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::s
   const uint64_t hiddenBytes = H * 4 * (I + 1);
   in.Need(O, 4 * (H + 1), hiddenBytes + 4 + kTrailerBytes, "the output weights");
 
+  // The three layers, and both matrices with their unused row 0.
+  in.Hold(HeapBlock(4 * (I + 1)) + HeapBlock(4 * (H + 1)) + HeapBlock(4 * (O + 1)) +
+              HeapBlock(sizeof(TLayer) * (H + 1)) + (H + 1) * LayerBytes(I + 1) +
+              HeapBlock(sizeof(TLayer) * (O + 1)) + (O + 1) * LayerBytes(H + 1),
+          "its weights");
   // The layers keep the activations they have where they still fit.
   kb.InputLayer = InputLayer;
   kb.HiddenLayer = HiddenLayer;
@@ -150,6 +295,7 @@ void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::s
   if (patterns < 0) in.Damaged("its pattern count " + std::to_string(patterns) + " is negative");
   // Every pattern takes at least its two counts and its target.
   in.Need(uint64_t(patterns), 8 + 4 * O, kTrailerBytes, std::to_string(patterns) + " patterns");
+  in.Hold(HeapBlock(sizeof(TTrainingPairs) * uint64_t(patterns)), std::to_string(patterns) + " patterns");
   kb.TrainingSet.resize(size_t(patterns));
   for (int32_t n = 0; n < patterns; ++n) {
     TTrainingPairs& pattern = kb.TrainingSet[size_t(n)];
@@ -159,6 +305,9 @@ void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::s
     // The samples, this pattern's target and both counts of every pattern still to come.
     const uint64_t reserve = 4 * O + 4 + uint64_t(patterns - 1 - n) * (8 + 4 * O) + kTrailerBytes;
     in.Need(uint64_t(samples), 4 * I, reserve, "the " + std::to_string(samples) + " samples of " + which);
+    in.Hold(HeapBlock(sizeof(TLayer) * uint64_t(samples)) + uint64_t(samples) * HeapBlock(4 * (I + 1)) +
+                HeapBlock(4 * (O + 1)),
+            "the " + std::to_string(samples) + " samples of " + which);
     pattern.Samples.resize(size_t(samples));
     for (TLayer& sample : pattern.Samples) {
       sample.assign(I + 1, 0.0f);
@@ -170,6 +319,7 @@ void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::s
     if (length < 0) in.Damaged(which + " has a negative name length " + std::to_string(length));
     in.Need(uint64_t(length), 1, uint64_t(patterns - 1 - n) * (8 + 4 * O) + kTrailerBytes,
             "the name of " + which);
+    if (uint64_t(length) >= sizeof(std::string) / 2) in.Hold(HeapBlock(uint64_t(length) + 1), "the name of " + which);
     in.Bytes(pattern.Name, size_t(length));
   }
 
@@ -212,11 +362,29 @@ void TBackProp::LoadKnowledgeBase(const uint8_t* data, size_t size, const std::s
   Modified = false;
 }
 
-void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes) { LoadKnowledgeBase(bytes.data(), bytes.size(), ""); }
+void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes) {
+  MemorySource source(bytes.data(), bytes.size());
+  LoadKnowledgeBase(source, "");
+}
 
 void TBackProp::LoadFromFile(const std::string& fileName) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-  LoadKnowledgeBase(bytes.data(), bytes.size(), fileName);
+  std::FILE* file = OpenFileForReading(fileName);
+  struct Closer {
+    std::FILE* f;
+    ~Closer() { std::fclose(f); }
+  } closer{file};
+  // A file whose size cannot be told (a pipe, say) is read whole first.
+  const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+  if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::clearerr(file);
+    const std::vector<uint8_t> bytes = ReadOpenFile(file, fileName);
+    MemorySource source(bytes.data(), bytes.size());
+    LoadKnowledgeBase(source, fileName);
+    return;
+  }
+  if (uint64_t(size) > kMaxWholeFileBytes) throw Error("The file \"" + fileName + "\" is too large.");
+  FileSource source(file, uint64_t(size), fileName);
+  LoadKnowledgeBase(source, fileName);
 }
 
 void TBackProp::LoadFromStream(const std::string& name, IByteStreams& streams) {
@@ -228,7 +396,8 @@ void TBackProp::LoadFromStream(const std::string& name, IByteStreams& streams) {
   } catch (...) {
     throw Error("Knowledge base '" + name + "' could not be read.");
   }
-  LoadKnowledgeBase(bytes.data(), bytes.size(), name);
+  MemorySource source(bytes.data(), bytes.size());
+  LoadKnowledgeBase(source, name);
 }
 
 std::vector<uint8_t> TBackProp::SaveToBytes() const {

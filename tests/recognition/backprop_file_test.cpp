@@ -538,5 +538,118 @@ TEST(KnowledgeBaseHostStream, FailuresGoToLastErrorAndLeaveTheNetwork) {
   EXPECT_TRUE(Snapshot(net) == before);
 }
 
+// The same tiny file claiming huge sizes, handed over by the host: each claim
+// is refused before anything is allocated for it, through [LastError].
+TEST(KnowledgeBaseHostStream, TinyFilesClaimingHugeSizesAreRefused) {
+  // Each case: the 4-byte fields it overwrites, by offset.
+  const std::vector<std::vector<std::pair<size_t, int32_t>>> claims = {
+      {{0, 1000}, {4, 1000}, {16, 1000}},  // 10^9 hidden weights in 101 bytes
+      {{0, 46341}, {4, 46341}},            // over 2^31 inputs
+      {{8, 65535}},                        // 65535 outputs
+      {{40, INT32_MAX}},                   // 2^31 patterns
+      {{44, 0x40000000}},                  // 2^30 samples
+      {{60, INT32_MAX}},                   // a 2 GB name
+  };
+  const char* parts[] = {"hidden weights", "implausibly large", "output weights", "patterns",
+                         "samples of pattern 1", "name of pattern 1"};
+  const std::string name = "embedded:\\\\\\huge.dcr";
+  for (size_t c = 0; c < claims.size(); ++c) {
+    Bytes b = kWorkedExample;
+    for (const auto& [offset, value] : claims[c]) PutInt(b, offset, value);
+    FakeHost host;
+    host.files[name] = b;
+    TBackProp net = WorkedExampleNetwork();
+    net.Modified = true;
+    const Snapshot before(net);
+    LoadFromHostStream(net, name, host);
+    const std::string error = host.variables["[LastError]"];
+    EXPECT_EQ(error.rfind("Knowledge base '" + name + "' is damaged: ", 0), 0u) << error;
+    EXPECT_NE(error.find(parts[c]), std::string::npos) << error;
+    EXPECT_TRUE(Snapshot(net) == before) << parts[c];
+  }
+}
+
+// A file larger than the reader's block, with records that straddle its
+// boundaries at every alignment (seven-value samples, names of odd lengths),
+// loads from disk exactly as from memory.
+TEST(KnowledgeBaseFile, LargeFilesLoadFromDiskAsFromMemory) {
+  std::mt19937_64 random(5);
+  TBackProp source = reference::RandomNetwork(7, 5, 3, random);
+  source.InputRows = 7;
+  source.InputCols = 1;
+  source.OutputRows = 3;
+  source.OutputCols = 1;
+  for (int p = 0; p < 300; ++p) {
+    std::vector<TLayer> samples(size_t(p % 17 + 20), TLayer(8, 0.0f));
+    for (TLayer& sample : samples)
+      for (size_t k = 1; k < sample.size(); ++k) sample[k] = float(int(random() % 2001) - 1000) / 1000.0f;
+    source.AddTrainingPairs({samples, TLayer{0.0f, 1.0f, -1.0f, float(p)}, std::string(size_t(p % 5), char('a' + p % 26))});
+  }
+  const Bytes bytes = source.SaveToBytes();
+  ASSERT_GT(bytes.size(), size_t(3) << 16);
+  const std::string path = TempPath("large.dcr");
+  WriteFile(path, bytes);
+  TBackProp net(2, 2, 2);
+  net.LoadFromFile(path);
+  EXPECT_EQ(net.SaveToBytes(), bytes);
+  // Cut anywhere, it is refused as damaged and changes nothing.
+  for (size_t cut : {size_t(65535), size_t(65536), size_t(65537), bytes.size() - 37, bytes.size() - 1}) {
+    WriteFile(path, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut)));
+    const Snapshot before(net);
+    try {
+      net.LoadFromFile(path);
+      ADD_FAILURE() << "a file cut at " << cut << " loaded";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Knowledge base '" + path + "' is damaged: ", 0), 0u) << e.what();
+    }
+    EXPECT_TRUE(Snapshot(net) == before) << cut;
+  }
+}
+
+// A legal file whose records are so small that the network built from it
+// would take many times the file (one-value samples: 4 bytes each in the
+// file, a vector each in memory) is refused, from memory, disk and the host;
+// a file of the same size with ordinary records loads.
+TEST(KnowledgeBaseFile, NetworksOutOfProportionToTheFileAreRefused) {
+  TBackProp tiny(1, 1, 1, 1, 1);
+  tiny.AddTrainingPairs({std::vector<TLayer>(600000, TLayer{0.0f, 1.0f}), TLayer{0.0f, 1.0f}, "A"});
+  const Bytes small = tiny.SaveToBytes();
+  const std::string path = TempPath("proportion.dcr");
+  WriteFile(path, small);
+  TBackProp net = WorkedExampleNetwork();
+  const Snapshot before(net);
+  const auto expectRefusal = [](const std::string& text, const std::string& prefix) {
+    EXPECT_EQ(text.rfind(prefix + " cannot be loaded: with the 600000 samples of pattern 1 it would take ", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("MB of memory, out of proportion to its 2.3 MB."), std::string::npos) << text;
+  };
+  try {
+    net.LoadFromBytes(small);
+    ADD_FAILURE() << "one-value samples loaded from memory";
+  } catch (const Error& e) {
+    expectRefusal(e.what(), "Knowledge base");
+  }
+  try {
+    net.LoadFromFile(path);
+    ADD_FAILURE() << "one-value samples loaded from disk";
+  } catch (const Error& e) {
+    expectRefusal(e.what(), "Knowledge base '" + path + "'");
+  }
+  FakeHost host;
+  const std::string name = "embedded:\\\\\\proportion.dcr";
+  host.files[name] = small;
+  LoadFromHostStream(net, name, host);
+  expectRefusal(host.variables["[LastError]"], "Knowledge base '" + name + "'");
+  EXPECT_TRUE(Snapshot(net) == before);
+
+  TBackProp ordinary(20, 20, 20, 20, 50);
+  ordinary.AddTrainingPairs({std::vector<TLayer>(1400, TLayer(401, 1.0f)), TLayer(401, -1.0f), "B"});
+  const Bytes same = ordinary.SaveToBytes();
+  ASSERT_GE(same.size(), small.size());
+  WriteFile(path, same);
+  net.LoadFromFile(path);
+  EXPECT_EQ(net.SaveToBytes(), same);
+}
+
 }  // namespace
 }  // namespace kyt
