@@ -105,7 +105,7 @@ std::optional<bool> InvertOption(const Options& options) {
 
 // The plug-in's recognition with parameters that may be found from the picture.
 reader::Page ReadAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, const reader::Settings& s,
-                          std::string& text, bool explain) {
+                          std::string& text, bool explain, bool glyphs) {
   const int32_t bw = s.bw ? *s.bw : reader::ChooseInk(reader::LuminanceHistogram(picture), std::nullopt, false).bw;
   int32_t noise = 10;
   if (s.noise) {
@@ -125,7 +125,7 @@ reader::Page ReadAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, c
     space = EstimateSpaceWidth(frame.ImageArray, frame.Lines, 22);
   }
   if (explain) Explain(picture, SegmentParams{bw, noise, space}, network);
-  return reader::ReadPageAsPlugin(picture, network, bw, noise, space, text);
+  return reader::ReadPageAsPlugin(picture, network, bw, noise, space, text, glyphs);
 }
 
 }  // namespace
@@ -187,7 +187,9 @@ int RunRecognize(const Args& args) {
       try {
         if (plugin) {
           std::string text;
-          result.page = ReadAsPlugin(picture, *network, settings, text, options.Has("explain"));
+          // Plain text needs the plug-in's text only, not each glyph's box and score.
+          result.page = ReadAsPlugin(picture, *network, settings, text, options.Has("explain"),
+                                     format != PageFormat::Text);
           result.pluginText = std::move(text);
         } else {
           result.page = reader::ReadPage(picture, *network, settings);

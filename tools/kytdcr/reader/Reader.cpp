@@ -178,7 +178,7 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
 }
 
 Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
-                      std::string& pluginText) {
+                      std::string& pluginText, bool glyphs) {
   kyt::TDCRFrame frame;
   frame.AssignPicture(picture);
   frame.BWThreshold = bw;
@@ -191,6 +191,7 @@ Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32
   page.width = picture.Width();
   page.height = picture.Height();
   page.bw = bw, page.noise = noise, page.space = space;
+  if (!glyphs) return page;
   Classifier classifier(network);
   for (const kyt::TLine& line : frame.Lines) {
     Line out;

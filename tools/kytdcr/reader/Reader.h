@@ -61,8 +61,9 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
 
 // The plug-in's own reading with the given parameters: the frame's
 // RecognizeText, its text unchanged in `pluginText`, and the glyphs it
-// recognised with their boxes, names and scores in the returned page.
+// recognised with their boxes, names and scores in the returned page (its
+// lines stay empty when `glyphs` is false: the text alone is then wanted).
 Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
-                      std::string& pluginText);
+                      std::string& pluginText, bool glyphs = true);
 
 }  // namespace kytdcr::reader

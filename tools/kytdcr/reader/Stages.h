@@ -101,6 +101,8 @@ struct Answer {
   float score = -1.0f;
 };
 
+// The network's answer for a piece: the pattern whose target agrees best with
+// the outputs. The network must stay as it is while a classifier reads with it.
 class Classifier {
  public:
   explicit Classifier(kyt::TBackProp& network);
@@ -110,7 +112,18 @@ class Classifier {
   bool Has(const std::string& name) const;
 
  private:
+  void PrepareTargets();
+
   kyt::TBackProp& network_;
+  kyt::TBackProp::FixedNetwork fixed_;
+  bool prepared_ = false;
+  // The targets of the patterns that cover every output, turned around:
+  // element [(o - 1) * stride + k] is output o's target in the k-th of them.
+  std::vector<double> targets_;
+  std::vector<uint8_t> full_;  // per pattern: 1 when its sum comes from targets_
+  std::vector<double> sums_;
+  std::vector<float> scores_;  // per pattern
+  std::vector<size_t> order_;
 };
 
 // A candidate name with its worth: the score less a price for a shape that
