@@ -20,20 +20,25 @@ void TDCRFrame::Binarize() {
   const int32_t height = Picture.Height();
   ImageArray.assign(size_t(width), std::vector<uint8_t>(size_t(height), 0));
 
-  // Pictures are mostly runs of one colour: remember the last verdict.
+  // Pictures are mostly runs of one colour: remember the last verdict. A
+  // pixel's verdict depends on its colour alone, so the picture is read in
+  // its own order, row by row; the writes then go to the same cache lines of
+  // all columns for many rows in a row.
   bool haveLast = false;
   Color lastColor = 0;
   uint8_t lastInk = 0;
-  for (int32_t x = 0; x < width; ++x) {
-    std::vector<uint8_t>& column = ImageArray[size_t(x)];
-    for (int32_t y = 0; y < height; ++y) {
-      const Color color = Picture.Pixel(x, y);
+  std::vector<uint8_t*> columns(static_cast<size_t>(width));
+  for (int32_t x = 0; x < width; ++x) columns[size_t(x)] = ImageArray[size_t(x)].data();
+  for (int32_t y = 0; y < height; ++y) {
+    const Color* row = Picture.Row(y);
+    for (int32_t x = 0; x < width; ++x) {
+      const Color color = row[x];
       if (!haveLast || color != lastColor) {
         lastColor = color;
         lastInk = double(BWThreshold) > Luminance(color) ? 1 : 0;
         haveLast = true;
       }
-      column[size_t(y)] = lastInk;
+      columns[size_t(x)][size_t(y)] = lastInk;
     }
   }
 }

@@ -63,6 +63,40 @@ TEST(PnmDecoder, RawKindsAndSixteenBitSamples) {
   EXPECT_TRUE(SamePicture(DecodePnm(Text(p6small)), PictureOf(1, 1, {MakeColor(255, 85, 0)})));
 }
 
+TEST(PnmDecoder, RawByteSamplesScaleLikePlainOnesForEveryMaximum) {
+  // Every value of each one-byte maximum, raw and plain: the raw kinds look
+  // their samples up in a table, the plain ones scale each sample.
+  for (const int maximum : {1, 2, 3, 7, 15, 100, 128, 200, 254, 255}) {
+    const std::string size = std::to_string(maximum + 1) + " 1 " + std::to_string(maximum) + "\n";
+    std::string p5 = "P5 " + size, p2 = "P2 " + size, p6 = "P6 " + size, p3 = "P3 " + size;
+    for (int v = 0; v <= maximum; ++v) {
+      p5 += char(v);
+      p2 += std::to_string(v) + " ";
+      // Red rises, green falls, blue stays at the middle value.
+      p6 += char(v), p6 += char(maximum - v), p6 += char(maximum / 2);
+      p3 += std::to_string(v) + " " + std::to_string(maximum - v) + " " + std::to_string(maximum / 2) + " ";
+    }
+    const Bitmap grey = DecodePnm(Text(p5)), colour = DecodePnm(Text(p6));
+    EXPECT_TRUE(SamePicture(grey, DecodePnm(Text(p2)))) << maximum;
+    EXPECT_TRUE(SamePicture(colour, DecodePnm(Text(p3)))) << maximum;
+    for (int v = 0; v <= maximum; ++v) {
+      const auto scaled = [&](int x) { return uint8_t((x * 255 + maximum / 2) / maximum); };
+      EXPECT_EQ(grey.Pixel(v, 0), Grey(scaled(v))) << maximum << " " << v;
+      EXPECT_EQ(colour.Pixel(v, 0), MakeColor(scaled(v), scaled(maximum - v), scaled(maximum / 2)))
+          << maximum << " " << v;
+    }
+    if (maximum < 255) {
+      // A sample above the maximum anywhere in a row, also in its last pixel.
+      std::string bad = p6;
+      bad[bad.size() - 1] = char(maximum + 1);
+      EXPECT_NE(ErrorText(bad).find("maximum value"), std::string::npos) << maximum;
+      bad = p5;
+      bad[bad.size() - 1] = char(255);
+      EXPECT_NE(ErrorText(bad).find("maximum value"), std::string::npos) << maximum;
+    }
+  }
+}
+
 TEST(PnmDecoder, RefusesBadData) {
   EXPECT_NE(ErrorText("P7\n1 1\n").find("not a portable"), std::string::npos);
   EXPECT_NE(ErrorText("GIF89a").find("not a portable"), std::string::npos);

@@ -35,7 +35,16 @@ kyt::Bitmap ReadPictureInput(const std::string& name) {
   } else {
     std::ifstream in(name, std::ios::binary);
     if (!in) throw kyt::Error(std::string("cannot open: ") + std::strerror(errno));
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // In blocks rather than character by character; the size is not asked
+    // first, as a pipe or a device has none.
+    constexpr size_t kBlock = size_t(1) << 20;
+    for (;;) {
+      const size_t have = bytes.size();
+      bytes.resize(have + kBlock);
+      in.read(reinterpret_cast<char*>(bytes.data() + have), std::streamsize(kBlock));
+      bytes.resize(have + size_t(in.gcount()));
+      if (!in) break;
+    }
     if (in.bad()) throw kyt::Error("cannot read the file");
   }
   if (bytes.empty()) throw kyt::Error("empty file, no picture");

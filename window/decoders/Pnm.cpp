@@ -1,5 +1,6 @@
 // Portable bitmaps, grey maps and pixmaps (ppm, pgm, pbm): P1 to P6, plain
 // (text) and raw (binary), any maximum value up to 65535.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -135,6 +136,31 @@ Bitmap DecodePnm(const std::vector<uint8_t>& bytes) {
   }
 
   const uint64_t stride = uint64_t(width) * channels * sampleBytes;
+  if (sampleBytes == 1) {
+    // One byte per sample: every value scaled once, looked up per pixel.
+    uint8_t level[256] = {};
+    for (uint32_t v = 0; v <= maxValue && v < 256; ++v) level[v] = Scale(v, maxValue);
+    for (uint32_t y = 0; y < height; ++y) {
+      const uint8_t* src = in.Take(stride);
+      Color* out = picture.Row(int32_t(y));
+      uint8_t largest = 0;
+      if (channels == 1) {
+        for (uint32_t x = 0; x < width; ++x) {
+          const uint8_t v = src[x];
+          largest = std::max(largest, v);
+          const Color grey = level[v];
+          out[x] = grey | (grey << 8) | (grey << 16);
+        }
+      } else {
+        for (uint32_t x = 0; x < width; ++x, src += 3) {
+          largest = std::max({largest, src[0], src[1], src[2]});
+          out[x] = MakeColor(level[src[0]], level[src[1]], level[src[2]]);
+        }
+      }
+      if (largest > maxValue) throw Error("The portable map holds a sample above its maximum value");
+    }
+    return picture;
+  }
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* src = in.Take(stride);
     Color* out = picture.Row(int32_t(y));

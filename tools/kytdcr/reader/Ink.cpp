@@ -14,6 +14,24 @@ uint8_t LuminanceByte(kyt::Color c) {
   return uint8_t(std::clamp(std::floor(y), 0.0, 255.0));
 }
 
+// f(colour) remembered for the last colour seen: pages are mostly runs of
+// one colour, and the luminance is computed in extended precision.
+template <typename T, T (*F)(kyt::Color)>
+class LastColour {
+ public:
+  T operator()(kyt::Color c) {
+    if (!have_ || c != colour_) colour_ = c, value_ = F(c), have_ = true;
+    return value_;
+  }
+
+ private:
+  bool have_ = false;
+  kyt::Color colour_ = 0;
+  T value_{};
+};
+
+double Luminance(kyt::Color c) { return kyt::TDCRFrame::Luminance(c); }
+
 // The first value t such that values 0..t form Otsu's lower class.
 int32_t OtsuSplit(const Histogram& h) {
   double total = 0, sum = 0;
@@ -36,9 +54,10 @@ int32_t OtsuSplit(const Histogram& h) {
 
 Histogram LuminanceHistogram(const kyt::Bitmap& picture) {
   Histogram h{};
+  LastColour<uint8_t, LuminanceByte> level;
   for (int32_t y = 0; y < picture.Height(); ++y) {
     const kyt::Color* row = picture.Row(y);
-    for (int32_t x = 0; x < picture.Width(); ++x) ++h[LuminanceByte(row[x])];
+    for (int32_t x = 0; x < picture.Width(); ++x) ++h[level(row[x])];
   }
   return h;
 }
@@ -95,10 +114,11 @@ InkPage MakeInkPage(const kyt::Bitmap& picture, const InkChoice& choice) {
   page.width = picture.Width();
   page.height = picture.Height();
   page.cells.assign(size_t(page.width) * size_t(page.height), 0);
+  LastColour<double, Luminance> luminance;
   for (int32_t y = 0; y < page.height; ++y) {
     const kyt::Color* row = picture.Row(y);
     for (int32_t x = 0; x < page.width; ++x) {
-      double v = kyt::TDCRFrame::Luminance(row[x]);
+      double v = luminance(row[x]);
       if (choice.invert) v = 255.0 - v;
       page.At(x, y) = double(choice.bw) > v ? 1 : 0;
     }
