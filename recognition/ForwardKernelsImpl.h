@@ -163,13 +163,19 @@ void GeneralBlock(const double* w, size_t stride, const float* in, int32_t n, fl
   }
   for (int32_t i = 0; i < n; ++i) {
     const vd x = SplatD(double(in[i]));
-    // Steps with an input of +-1 add two Singles: always exact (see 2).
-    const vl check = SplatL(in[i] == 1.0f || in[i] == -1.0f ? 0 : -1);
     const double* row = w + size_t(i) * stride;
+    if (in[i] == 1.0f || in[i] == -1.0f) {
+      // Steps with an input of +-1 add two Singles: always exact (see 2).
+      // Saturated hidden units make them most of the output layer's steps,
+      // so they skip the tests rather than mask them off.
+#pragma GCC unroll 16
+      for (int k = 0; k < NB; ++k) s[k] = ToSingle(x * *reinterpret_cast<const vd*>(row + k * kD) + s[k]);
+      continue;
+    }
 #pragma GCC unroll 16
     for (int k = 0; k < NB; ++k) {
       const vd d = x * *reinterpret_cast<const vd*>(row + k * kD) + s[k];
-      bad[k] |= ((((vl)d & lowBits) == half) | ((Abs(d) < tiny) & (d != zero))) & check;
+      bad[k] |= (((vl)d & lowBits) == half) | ((Abs(d) < tiny) & (d != zero));
       s[k] = ToSingle(d);
     }
   }
