@@ -11,6 +11,7 @@
 #include "core/Error.h"
 #include "recognition/BackPropCls.h"
 #include "recognition/EngineHooks.h"
+#include "recognition/ForwardKernels.h"
 
 namespace kyt {
 
@@ -26,13 +27,17 @@ struct TrainingStorage {
         OutputErrors(size_t(outputs) + 1, 0.0f),
         HiddenErrors(size_t(hidden) + 1, 0.0f),
         OutputChanges(size_t(outputs) + 1, TLayer(size_t(hidden) + 1, 0.0f)),
-        HiddenChanges(size_t(hidden) + 1, TLayer(size_t(inputs) + 1, 0.0f)) {}
+        HiddenChanges(size_t(hidden) + 1, TLayer(size_t(inputs) + 1, 0.0f)),
+        OutputRates(size_t(outputs) + 1, 0.0),
+        HiddenRates(size_t(hidden) + 1, 0.0) {}
 
   int32_t I, H, O;
   TLayer OutputErrors;          // TErrors, O + 1
   TLayer HiddenErrors;          // TErrors, H + 1
   TLayerWeights OutputChanges;  // TWeightCorrection, (O + 1) x (H + 1)
   TLayerWeights HiddenChanges;  // TWeightCorrection, (H + 1) x (I + 1)
+  // With the kernels the changes are not stored: LearningRate x delta per unit.
+  std::vector<double> OutputRates, HiddenRates;
 };
 
 // One on-line step: forward pass for `sample`, error terms against `target`,
@@ -93,6 +98,47 @@ void TrainSample(TBackProp& net, const TLayer& sample, const TLayer& target, Tra
   }
 }
 
+// The same step with the kernels: the forward pass, the hidden error sums
+// and the weight changes from them, the per-unit terms as above. Every
+// element comes out as in TrainSample (ForwardKernels.h).
+void TrainSampleFast(TBackProp& net, const TLayer& sample, const TLayer& target, TrainingStorage& w,
+                     kernels::TrainingKernels& fast) {
+  const int32_t I = w.I, H = w.H, O = w.O;
+  float* in = net.InputLayer.data();
+  const size_t given = std::min(sample.size(), size_t(I) + 1);
+  for (size_t i = 1; i < given; ++i) in[i] = sample[i];
+  for (size_t i = std::max<size_t>(given, 1); i <= size_t(I); ++i) in[i] = 0.0f;
+  fast.Propagate(net);
+
+  const float* hid = net.HiddenLayer.data();
+  const float* out = net.OutputLayer.data();
+  // LearningRate * delta is exact in double as in extended precision.
+  const double rate = net.LearningRate;
+  float errorSum = net.ErrorSum;
+  int32_t errorCount = net.ErrorCount;
+  float* deltaO = w.OutputErrors.data();
+  double* outRates = w.OutputRates.data();
+  for (int32_t o = 1; o <= O; ++o) {
+    const float t = size_t(o) < target.size() ? target[size_t(o)] : 0.0f;
+    const float d = float(static_cast<long double>(t) - out[o]);
+    if (std::fabs(d) >= net.Tolerance) ++errorCount;
+    errorSum = float(errorSum + static_cast<long double>(d) * d);
+    deltaO[o] = float(static_cast<long double>(TBackProp::ActivationDerivative(out[o])) * d);
+    outRates[o] = rate * deltaO[o];
+  }
+  net.ErrorSum = errorSum;
+  net.ErrorCount = errorCount;
+
+  float* deltaH = w.HiddenErrors.data();
+  fast.HiddenErrorSums(net, deltaO, deltaH);
+  double* hiddenRates = w.HiddenRates.data();
+  for (int32_t h = 1; h <= H; ++h) {
+    deltaH[h] = float(static_cast<long double>(TBackProp::ActivationDerivative(hid[h])) * deltaH[h]);
+    hiddenRates[h] = rate * deltaH[h];
+  }
+  fast.Update(net, outRates, hiddenRates);
+}
+
 }  // namespace
 
 void TBackProp::AddTrainingPairs(const TTrainingPairs& pairs) {
@@ -146,16 +192,24 @@ void TBackProp::Train() {
   const int32_t start = Epoch;
   StopRequested = false;
   const EngineHooks& hooks = CurrentEngineHooks();
+  const kernels::Level level = kernels::CurrentLevel();
+  kernels::TrainingKernels fast;
   for (;;) {
     ++Epoch;
     ErrorSum = 0.0f;
     ErrorCount = 0;
+    // Packed again every epoch, after OnEpoch, which may change the weights.
+    const bool useFast = level != kernels::Level::Reference && fast.Begin(*this, level);
     // Indices, not iterators: message handlers run between samples.
     for (size_t p = 0; p < TrainingSet.size(); ++p) {
       for (size_t s = 0; s < TrainingSet[p].Samples.size(); ++s) {
         if (InputCount != storage.I || HiddenCount != storage.H || OutputCount != storage.O)
           throw Error("The network was reshaped while it was being trained.");
-        TrainSample(*this, TrainingSet[p].Samples[s], TrainingSet[p].Target, storage);
+        if (useFast) {
+          TrainSampleFast(*this, TrainingSet[p].Samples[s], TrainingSet[p].Target, storage, fast);
+        } else {
+          TrainSample(*this, TrainingSet[p].Samples[s], TrainingSet[p].Target, storage);
+        }
         if (hooks.ProcessMessages) hooks.ProcessMessages();
       }
     }

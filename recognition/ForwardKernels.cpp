@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
+#include <cmath>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -180,6 +182,8 @@ struct Prepared {
   PackedLayer hidden, output;
   std::vector<float> hiddenCopy, outputCopy;
   std::vector<uint32_t> signs;
+  bool signsOnly = false;         // the last forward pass's inputs were all +-1
+  bool hiddenWideStale = false;   // training changed only the hidden layer's Singles
   AlignedFloats hiddenSums, outputSums, values;
   std::vector<uint8_t> sumSuspect, valueSuspect;
 
@@ -295,6 +299,14 @@ void Layer(const KernelTable& k, Prepared& p, const PackedLayer& layer, const TL
   uint8_t* valueSuspect = p.valueSuspect.data();
   if (signsOnly) {
     k.signSums(layer, p.signs.data(), sums);
+    // A NaN weight times -1 keeps its sign in extended precision, but not
+    // when the kernel flips the sign bit: NaN sums are redone.
+    for (int32_t u = 0; u < units; ++u) {
+      if (sums[u] != sums[u]) {
+        sums[u] = ExtendedSum(in, rows[size_t(u) + 1].data(), n);
+        ++counts.sums;
+      }
+    }
   } else {
     k.generalSums(layer, in, sums, sumSuspect);
     for (int32_t u = 0; u < units; ++u) {
@@ -456,16 +468,15 @@ size_t BestPattern(const Prepared& p, size_t patterns) {
 size_t BestPattern(const Prepared& p, size_t patterns) { return BestPatternOf(p, patterns); }
 #endif
 
-}  // namespace
+// The hidden layer's packed doubles from its packed Singles.
+void RefreshHiddenWide(Prepared& p) {
+  const size_t n = p.hidden.stride * size_t(p.hidden.inputs);
+  for (size_t j = 0; j < n; ++j) p.hidden.wide.data()[j] = p.hidden.weights.data()[j];
+  p.hiddenWideStale = false;
+}
 
-bool Propagate(TBackProp& net, PreparedSlot& slot, Level level) {
-  const KernelTable* k = Table(level);
-  if (!k) return false;
-  Prepared& p = slot.Get();
-  if (!(slot.fixedDepth > 0 && p.forwardTrusted)) {
-    if (!PrepareForward(net, p)) return false;
-    p.forwardTrusted = slot.fixedDepth > 0;
-  }
+// The forward pass over p's packed layers, which hold net's weights.
+void Forward(TBackProp& net, const KernelTable& k, Prepared& p) {
   const float* in = net.InputLayer.data();
   bool signsOnly = true;
   for (int32_t i = 0; i <= p.I; ++i) {
@@ -476,9 +487,151 @@ bool Propagate(TBackProp& net, PreparedSlot& slot, Level level) {
     }
     p.signs[size_t(i)] = b & 0x80000000u;
   }
-  Layer(*k, p, p.hidden, net.HiddenWeights, in, signsOnly, p.hiddenSums.data(), net.HiddenLayer.data());
-  Layer(*k, p, p.output, net.OutputWeights, net.HiddenLayer.data(), false, p.outputSums.data(),
+  p.signsOnly = signsOnly;
+  if (!signsOnly && p.hiddenWideStale) RefreshHiddenWide(p);
+  Layer(k, p, p.hidden, net.HiddenWeights, in, signsOnly, p.hiddenSums.data(), net.HiddenLayer.data());
+  Layer(k, p, p.output, net.OutputWeights, net.HiddenLayer.data(), false, p.outputSums.data(),
         net.OutputLayer.data());
+}
+
+}  // namespace
+
+// ---- training ----
+
+struct TrainingKernels::State {
+  const KernelTable* k = nullptr;
+  Prepared p;
+  AlignedDoubles outRates, hiddenRates;  // by unit - 1, padded with 0 to the strides
+  AlignedFloats hiddenChanges;           // Single(hiddenRates), for inputs of +-1
+  std::vector<uint8_t> bad;      // kept all 0 between the steps' calls
+  std::vector<uint8_t> suspect;  // the hidden error sums' marks
+  std::vector<const float*> rows;
+  std::vector<float> sums;
+};
+
+TrainingKernels::TrainingKernels() : s_(std::make_unique<State>()) {}
+TrainingKernels::~TrainingKernels() = default;
+
+bool TrainingKernels::Begin(const TBackProp& net, Level level) {
+  State& s = *s_;
+  s.k = Table(level);
+  if (!s.k) return false;
+  s.p.forwardBuilt = false;
+  if (!PrepareForward(net, s.p)) {
+    s.k = nullptr;
+    return false;
+  }
+  const size_t I = size_t(net.InputCount), H = size_t(net.HiddenCount), O = size_t(net.OutputCount);
+  s.outRates.Assign(s.p.output.stride);
+  s.hiddenRates.Assign(s.p.hidden.stride);
+  s.hiddenChanges.Assign(s.p.hidden.stride);
+  s.bad.assign(std::max({I + 1, H + 1, s.p.hidden.stride, s.p.output.stride}), 0);
+  s.suspect.assign(H + 1, 0);
+  s.rows.resize(O);
+  s.sums.assign(H + 1, 0.0f);
+  return true;
+}
+
+void TrainingKernels::Propagate(TBackProp& net) { Forward(net, *s_->k, s_->p); }
+
+void TrainingKernels::HiddenErrorSums(const TBackProp& net, const float* deltaO, float* sums) {
+  State& s = *s_;
+  const int32_t H = s.p.H, O = s.p.O;
+  for (int32_t o = 1; o <= O; ++o) s.rows[size_t(o - 1)] = net.OutputWeights[size_t(o)].data();
+  uint8_t* suspect = s.suspect.data();
+  const int32_t done = s.k->backSums(s.rows.data(), deltaO + 1, O, H + 1, s.sums.data(), suspect);
+  for (int32_t h = 1; h <= H; ++h) {
+    if (h < done && !suspect[h]) {
+      sums[h] = s.sums[size_t(h)];
+      continue;
+    }
+    float sum = 0.0f;
+    for (int32_t o = 1; o <= O; ++o)
+      sum = float(sum + static_cast<long double>(deltaO[o]) * net.OutputWeights[size_t(o)][size_t(h)]);
+    sums[h] = sum;
+  }
+}
+
+namespace {
+
+// One row's changes where the kernel left them: the convention's own steps.
+// The marks are cleared for the next call.
+void RedoRow(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
+  const long double r = rate;
+  for (int32_t j = 0; j < n; ++j) {
+    if (!bad[j]) continue;
+    w[j] = float(static_cast<long double>(w[j]) + float(r * x[j]));
+    bad[j] = 0;
+  }
+}
+
+// Steps layer's weights (rows 1..units, columns 0..n, x the layer's inputs)
+// by rates[u] * x[i], in the rows and in the packed copy.
+void StepLayer(const KernelTable& k, TLayerWeights& rows, PackedLayer& packed, const double* rates, const float* x,
+               bool singles, uint8_t* bad) {
+  const int32_t units = packed.units, n = packed.inputs - 1;
+  for (int32_t u = 1; u <= units; ++u) {
+    float* row = rows[size_t(u)].data();
+    if (k.rowStep(row, x, rates[u - 1], n + 1, bad)) RedoRow(row, x, rates[u - 1], n + 1, bad);
+  }
+  for (int32_t i = 0; i <= n; ++i) {
+    float* w = singles ? packed.weights.data() + size_t(i) * packed.stride : nullptr;
+    double* wide = packed.wide.data() + size_t(i) * packed.stride;
+    if (!k.columnStep(w, wide, rates, x[i], int32_t(packed.stride), bad)) continue;
+    // The same elements as in the rows, now settled there; padding lanes
+    // (a weight of 0 times an infinite input) stay as they are.
+    for (size_t u = 0; u < packed.stride; ++u) {
+      if (!bad[u]) continue;
+      bad[u] = 0;
+      if (u >= size_t(units)) continue;
+      const float v = rows[u + 1][size_t(i)];
+      wide[u] = v;
+      if (w) w[u] = v;
+    }
+  }
+}
+
+}  // namespace
+
+void TrainingKernels::Update(TBackProp& net, const double* outRates, const double* hiddenRates) {
+  State& s = *s_;
+  std::copy(outRates + 1, outRates + 1 + s.p.O, s.outRates.data());
+  std::copy(hiddenRates + 1, hiddenRates + 1 + s.p.H, s.hiddenRates.data());
+  // The output layer's packed Singles serve only sign sums, which it never
+  // takes: its doubles alone are kept.
+  StepLayer(*s.k, net.OutputWeights, s.p.output, s.outRates.data(), net.HiddenLayer.data(), false, s.bad.data());
+  // Inputs of +-1 (the glyph encoder's): every change of a hidden unit is
+  // +-Single(its rate). Not for a change that is not finite: the sign of a
+  // NaN is not flipped by the extended-precision multiply.
+  const int32_t H = s.p.H, I = s.p.I;
+  float* changes = s.hiddenChanges.data();
+  bool finite = true;
+  for (int32_t h = 0; h < H; ++h) {
+    changes[h] = float(s.hiddenRates.data()[h]);
+    finite &= std::fabs(changes[h]) <= FLT_MAX;
+  }
+  if (!s.p.signsOnly || !finite) {
+    if (s.p.hiddenWideStale) RefreshHiddenWide(s.p);
+    StepLayer(*s.k, net.HiddenWeights, s.p.hidden, s.hiddenRates.data(), net.InputLayer.data(), true, s.bad.data());
+    return;
+  }
+  // The packed doubles are refreshed when a forward pass needs them.
+  for (int32_t h = 1; h <= H; ++h) s.k->rowSignStep(net.HiddenWeights[size_t(h)].data(), changes[h - 1], s.p.signs.data(), I + 1);
+  for (int32_t i = 0; i <= I; ++i)
+    s.k->columnSignStep(s.p.hidden.weights.data() + size_t(i) * s.p.hidden.stride, changes, s.p.signs[size_t(i)],
+                        int32_t(s.p.hidden.stride));
+  s.p.hiddenWideStale = true;
+}
+
+bool Propagate(TBackProp& net, PreparedSlot& slot, Level level) {
+  const KernelTable* k = Table(level);
+  if (!k) return false;
+  Prepared& p = slot.Get();
+  if (!(slot.fixedDepth > 0 && p.forwardTrusted)) {
+    if (!PrepareForward(net, p)) return false;
+    p.forwardTrusted = slot.fixedDepth > 0;
+  }
+  Forward(net, *k, p);
   return true;
 }
 

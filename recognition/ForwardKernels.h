@@ -90,6 +90,25 @@ struct KernelTable {
   // := 1 where it is not (out[u] is then to be redone). Elements up to count
   // rounded up to kUnitAlign are read and written.
   void (*activate)(const float* sums, float* out, int32_t count, uint8_t* suspect);
+
+  // Training. w[j] := w[j] + Single(rate * x[j]) for j < n, with the
+  // convention's rounding; where that is not proved bad[j] := 1 and w[j] is
+  // left as it was (other bytes of bad are not written: the caller keeps them
+  // 0). Returns whether any bad[j] was set.
+  bool (*rowStep)(float* w, const float* x, double rate, int32_t n, uint8_t* bad);
+  // The same with a rate per element and one x, on a packed layer's column
+  // of doubles (and of Singles, when w is not null); n a multiple of kUnitAlign.
+  bool (*columnStep)(float* w, double* wide, const double* rates, double x, int32_t n, uint8_t* bad);
+  // sums[j] := the convention's running sum over r < count of factors[r] *
+  // rows[r][j], suspect[j] as for generalSums, for j below the returned
+  // count (n rounded down to whole vectors); the caller sums the rest.
+  int32_t (*backSums)(const float* const* rows, const float* factors, int32_t count, int32_t n, float* sums,
+                      uint8_t* suspect);
+  // Inputs of +-1 (sign bits as for signSums): w[j] := w[j] + (change with
+  // signs[j] applied), exact; and down a packed column of Singles, w[j] :=
+  // w[j] + (changes[j] with sign applied), n a multiple of kUnitAlign.
+  void (*rowSignStep)(float* w, float change, const uint32_t* signs, int32_t n);
+  void (*columnSignStep)(float* w, const float* changes, uint32_t sign, int32_t n);
 };
 
 // The table of an available level other than Reference; nullptr otherwise.
@@ -126,6 +145,35 @@ class PreparedSlot {
 // when the network is not in a shape they handle (layers or weight rows of
 // other sizes than the counts say); the caller then runs the reference code.
 bool Propagate(TBackProp& net, PreparedSlot& slot, Level level);
+// Training's share of the kernels (BackPropTraining.cpp): the forward pass
+// over weights packed once and then kept up to date by Update, the hidden
+// error sums, and the weight changes, each with the convention's results.
+class TrainingKernels {
+ public:
+  TrainingKernels();
+  ~TrainingKernels();
+  TrainingKernels(const TrainingKernels&) = delete;
+  TrainingKernels& operator=(const TrainingKernels&) = delete;
+
+  // Packs net's weights for `level`; false when that level has no kernels
+  // or the network is not in a shape they handle. Only Update may change the
+  // weights until the next Begin.
+  bool Begin(const TBackProp& net, Level level);
+  // As TBackProp::Propagate.
+  void Propagate(TBackProp& net);
+  // sums[h] := the running sum over o = 1..O of deltaO[o] *
+  // OutputWeights[o][h], for h = 1..H.
+  void HiddenErrorSums(const TBackProp& net, const float* deltaO, float* sums);
+  // OutputWeights[o][h] += Single(outRates[o] * HiddenLayer[h]) and
+  // HiddenWeights[h][i] += Single(hiddenRates[h] * InputLayer[i]), each rate
+  // an exact product of two Singles, indexed from 1 like the units.
+  void Update(TBackProp& net, const double* outRates, const double* hiddenRates);
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
 // Recognize's answer from the bit masks; false when the training set is not
 // of the kind they handle (targets other than +-1, short targets).
 bool Recognize(const TBackProp& net, PreparedSlot& slot, std::string& name);

@@ -55,6 +55,7 @@
 //    r and the clamped y are within 2^-100 of +-1 and round to +-1.
 #include <immintrin.h>
 
+#include <bit>
 #include <cfloat>
 #include <cstdint>
 
@@ -79,7 +80,9 @@ constexpr int kD = KYT_VBYTES / 8;  // doubles per vector
 // "undefined" vector, which its own warnings then report as uninitialised.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 inline vd Widen(const float* p) { return (vd)_mm512_cvtps_pd(_mm256_load_ps(p)); }
 inline vd ToSingle(vd v) { return (vd)_mm512_cvtps_pd(_mm512_cvtpd_ps((__m512d)v)); }
 inline void Narrow(float* p, vd v) { _mm256_store_ps(p, _mm512_cvtpd_ps((__m512d)v)); }
@@ -254,9 +257,185 @@ void Activate(const float* sums, float* out, int32_t count, uint8_t* suspect) {
   }
 }
 
+// ---- training ----
+//
+// 4. Weight changes. A change is Single(r * x) with r = LearningRate x delta
+//    (two Singles: exact in double and in extended precision) and x a layer
+//    value: the double product p = round53(r * x) plays the part of d in 2,
+//    so Single(p) is the extended result unless p is a midpoint, non-zero
+//    below 2^-126 or beyond the Singles' range; such elements are marked and
+//    left alone. The new weight w + c adds two Singles, exact in double as in
+//    1; a result that is not finite is marked too (NaN payloads may differ).
+// 5. The hidden error sums run over the output units like the general sums
+//    over their inputs (2), with the same marks.
+
+// Unaligned loads and stores of kD floats.
+#if KYT_VBYTES == 64
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+inline vd WidenU(const float* p) { return (vd)_mm512_cvtps_pd(_mm256_loadu_ps(p)); }
+inline void NarrowU(float* p, vd v) { _mm256_storeu_ps(p, _mm512_cvtpd_ps((__m512d)v)); }
+#pragma GCC diagnostic pop
+#elif KYT_VBYTES == 32
+inline vd WidenU(const float* p) { return (vd)_mm256_cvtps_pd(_mm_loadu_ps(p)); }
+inline void NarrowU(float* p, vd v) { _mm_storeu_ps(p, _mm256_cvtpd_ps((__m256d)v)); }
+#else
+inline vd WidenU(const float* p) { return Widen(p); }
+inline void NarrowU(float* p, vd v) { Narrow(p, v); }
+#endif
+
+// Lanes whose product p cannot be rounded to Single from double (see 4).
+inline vl ProductBad(vd p) {
+  const vd a = Abs(p);
+  return (((vl)p & SplatL(0x1FFFFFFF)) == SplatL(0x10000000)) | ((a < SplatD(0x1p-126)) & (p != SplatD(0.0))) |
+         ~(a <= SplatD(FLT_MAX));
+}
+
+// One element of the steps below, in scalar double arithmetic (the same
+// operations as one lane).
+inline bool ScalarStep(float& w, double p) {
+  const double a = p < 0 ? -p : p;
+  uint64_t bits;
+  __builtin_memcpy(&bits, &p, sizeof bits);
+  if ((bits & 0x1FFFFFFF) == 0x10000000 || (a < 0x1p-126 && p != 0.0) || !(a <= FLT_MAX)) return true;
+  const float sum = float(double(w) + double(float(p)));
+  if (!(sum - sum == 0.0f)) return true;
+  w = sum;
+  return false;
+}
+
+// The lanes of a mask (all bits set or clear per lane) as the low kD bits.
+#if KYT_VBYTES == 64
+inline unsigned LaneBits(vl v) { return _mm512_test_epi64_mask((__m512i)v, (__m512i)v); }
+#elif KYT_VBYTES == 32
+inline unsigned LaneBits(vl v) { return unsigned(_mm256_movemask_pd((__m256d)v)); }
+#else
+inline unsigned LaneBits(vl v) { return unsigned(_mm_movemask_pd((__m128d)v)); }
+#endif
+
+// Sets bad[j] for the lanes of `lanes`; the others keep their (zero) byte.
+inline bool MarkBad(unsigned lanes, uint8_t* bad) {
+  if (!lanes) return false;
+  for (int j = 0; j < kD; ++j)
+    if (lanes & (1u << j)) bad[j] = 1;
+  return true;
+}
+
+bool RowStep(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
+  const vd r = SplatD(rate);
+  const vd largest = SplatD(FLT_MAX);
+  bool found = false;
+  int32_t j = 0;
+  for (; j + kD <= n; j += kD) {
+    const vd p = r * WidenU(x + j);
+    const vd old = WidenU(w + j);
+    const vd sum = ToSingle(old + ToSingle(p));
+    const vl b = ProductBad(p) | ~(Abs(sum) <= largest);
+    NarrowU(w + j, b ? old : sum);
+    found |= MarkBad(LaneBits(b), bad + j);
+  }
+  for (; j < n; ++j) {
+    if (ScalarStep(w[j], rate * double(x[j]))) bad[j] = 1, found = true;
+  }
+  return found;
+}
+
+bool ColumnStep(float* w, double* wide, const double* rates, double x, int32_t n, uint8_t* bad) {
+  const vd xv = SplatD(x);
+  const vd largest = SplatD(FLT_MAX);
+  bool found = false;
+  for (int32_t j = 0; j < n; j += kD) {
+    const vd p = *reinterpret_cast<const vd*>(rates + j) * xv;
+    const vd old = *reinterpret_cast<const vd*>(wide + j);
+    const vd sum = ToSingle(old + ToSingle(p));
+    const vl b = ProductBad(p) | ~(Abs(sum) <= largest);
+    const vd out = b ? old : sum;
+    *reinterpret_cast<vd*>(wide + j) = out;
+    if (w) Narrow(w + j, out);
+    found |= MarkBad(LaneBits(b), bad + j);
+  }
+  return found;
+}
+
+// With inputs of +-1 the change is +-Single(rate), the rate rounded once
+// (it is exact in both precisions), and the step a sum of two Singles (1).
+void RowSignStep(float* w, float change, const uint32_t* signs, int32_t n) {
+  const vi c = SplatI(int32_t(std::bit_cast<uint32_t>(change)));
+  int32_t j = 0;
+  for (; j + kF <= n; j += kF) {
+    vf v, sign;
+    __builtin_memcpy(&v, w + j, sizeof v);
+    __builtin_memcpy(&sign, signs + j, sizeof sign);
+    v += (vf)(c ^ (vi)sign);
+    __builtin_memcpy(w + j, &v, sizeof v);
+  }
+  for (; j < n; ++j) w[j] = w[j] + std::bit_cast<float>(std::bit_cast<uint32_t>(change) ^ signs[j]);
+}
+
+void ColumnSignStep(float* w, const float* changes, uint32_t sign, int32_t n) {
+  const vi s = SplatI(int32_t(sign));
+  for (int32_t j = 0; j < n; j += kF)
+    *reinterpret_cast<vf*>(w + j) += (vf)(*reinterpret_cast<const vi*>(changes + j) ^ s);
+}
+
+template <int NB>
+void BackBlock(const float* const* rows, const float* factors, int32_t count, int32_t column, float* sums,
+               uint8_t* suspect) {
+  const vl lowBits = SplatL(0x1FFFFFFF), half = SplatL(0x10000000);
+  const vd tiny = SplatD(0x1p-126), zero = SplatD(0.0);
+  vd s[NB];
+  vl bad[NB];
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) {
+    s[k] = zero;
+    bad[k] = SplatL(0);
+  }
+  for (int32_t r = 0; r < count; ++r) {
+    const vd f = SplatD(double(factors[r]));
+    const float* row = rows[r] + column;
+#pragma GCC unroll 16
+    for (int k = 0; k < NB; ++k) {
+      const vd d = f * WidenU(row + k * kD) + s[k];
+      bad[k] |= (((vl)d & lowBits) == half) | ((Abs(d) < tiny) & (d != zero));
+      s[k] = ToSingle(d);
+    }
+  }
+  const vd largest = SplatD(FLT_MAX);
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) {
+    bad[k] |= ~(Abs(s[k]) <= largest);
+    NarrowU(sums + k * kD, s[k]);
+    MarkLanes(bad[k], suspect + k * kD);
+  }
+}
+
+template <int NB>
+void BackTail(int rest, const float* const* rows, const float* factors, int32_t count, int32_t column, float* sums,
+              uint8_t* suspect) {
+  if (rest == NB) {
+    BackBlock<NB>(rows, factors, count, column, sums, suspect);
+  } else if constexpr (NB > 1) {
+    BackTail<NB - 1>(rest, rows, factors, count, column, sums, suspect);
+  }
+}
+
+// Columns up to n rounded down to whole vectors; the caller does the rest.
+int32_t BackSums(const float* const* rows, const float* factors, int32_t count, int32_t n, float* sums,
+                 uint8_t* suspect) {
+  const int vectors = int(n / kD);
+  int v = 0;
+  for (; v + KYT_GENERAL_BLOCK <= vectors; v += KYT_GENERAL_BLOCK)
+    BackBlock<KYT_GENERAL_BLOCK>(rows, factors, count, v * kD, sums + v * kD, suspect + v * kD);
+  if (v < vectors) BackTail<KYT_GENERAL_BLOCK>(vectors - v, rows, factors, count, v * kD, sums + v * kD, suspect + v * kD);
+  return vectors * kD;
+}
+
 }  // namespace
 
 extern const KernelTable kTable;
-const KernelTable kTable = {SignSums, GeneralSums, Activate};
+const KernelTable kTable = {SignSums, GeneralSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep};
 
 }  // namespace kyt::kernels::KYT_LEVEL_NS
