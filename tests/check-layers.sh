@@ -2,7 +2,7 @@
 # Checks the layers' includes against the arrows of the CMake targets (see the
 # root CMakeLists.txt): every project include of a folder must name a folder
 # the folder's layer may use. Also: no _WIN32 test outside the platform layer
-# and the calling-convention glue, and no host text in escaped bytes in the
+# and the calling-convention glue, and no code page 1251 text in escaped bytes in the
 # product's folders. Prints each offence; exits 1 if any.
 #
 #   bash tests/check-layers.sh [source folder]
@@ -65,7 +65,7 @@ fi
 
 # Host texts are written as readable text ("..."_cp1251), not as escaped bytes.
 escaped=$(grep -rnE '"([^"\\]|\\.)*\\x[89A-Fa-f][0-9A-Fa-f]' --include='*.cpp' --include='*.h' \
-  core recognition window host editor controls resources platform)
+  core recognition window host editor controls resources platform tools)
 if [ -n "$escaped" ]; then
   while IFS= read -r line; do offence "a code page 1251 text written as escaped bytes: $line"; done <<<"$escaped"
 fi

@@ -5,9 +5,12 @@
 #include <cstring>
 
 #include "Letters.h"
+#include "core/Cp1251Text.h"
 #include "Stages.h"
 
 namespace kytdcr::reader {
+
+using kyt::operator""_cp1251;
 
 namespace {
 
@@ -102,7 +105,7 @@ std::string GuillemetOf(const Piece& p) {
   if (groups.size() != 2) return {};
   const int ca = ChevronOf(groups[0]), cb = ChevronOf(groups[1]);
   if (ca != cb || ca == 0) return {};
-  return ca < 0 ? "\xAB" : "\xBB";
+  return ca < 0 ? "«"_cp1251 : "»"_cp1251;
 }
 
 bool IsBar(unsigned char c) { return c == 'l' || c == 'I' || c == '1' || c == '|'; }
@@ -178,7 +181,7 @@ std::string MarkByShape(const kyt::Rect& b, const LineMetrics& m) {
   const double h = b.Height(), w = b.Width();
   const double top = b.Top, bottom = b.Bottom, middle = (top + bottom) / 2.0;
   if (h <= 0.35 * x && w >= 1.5 * h && middle > base - 0.85 * x && middle < base - 0.15 * x)
-    return w < 0.85 * x ? "-" : w < 1.45 * x ? "\x96" : "\x97";  // - – —
+    return w < 0.85 * x ? "-" : w < 1.45 * x ? "–"_cp1251 : "—"_cp1251;  // - – —
   if (h <= 0.55 * x && w <= 0.7 * x) {
     if (bottom <= base - 0.35 * x && top <= base - 0.8 * x) return "'";
     if (bottom > base + 0.12 * x && top >= base - 0.5 * x) return ",";
@@ -204,8 +207,8 @@ float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetri
     const Depth d = DepthOf(c);
     if (d == Depth::Below) depth = Depth::Below;
     if (d == Depth::Either && depth == Depth::None) depth = Depth::Either;
-    narrowest += std::strchr("ijlI1!.,':;|\xB3\xB2\xBF\xAF", char(c)) ? 0.15
-                 : std::strchr("frtJ\xE3", char(c))                   ? 0.3  // г
+    narrowest += std::strchr("ijlI1!.,':;|іІїЇ"_cp1251, char(c)) ? 0.15
+                 : std::strchr("frtJг"_cp1251, char(c))                   ? 0.3  // г
                                                                          : 0.45;
   }
   if (!letters) return 0.0f;
@@ -256,7 +259,7 @@ void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space) {
         if (ofKind(r.answer.name) || r.ranked.empty()) continue;
         // Signs that never begin a word are no such sign at a word's start.
         const bool closing = k == start && k + 1 < i && c != 0 && std::strchr(".,;:!?)]}", char(c));
-        if (!closing && c != 0 && std::strchr(".,;:!?'\"-()%/|1lIOo\x96\x97\xAB\xBB\x84\x93\x94", char(c)))
+        if (!closing && c != 0 && std::strchr(".,;:!?'\"-()%/|1lIOo–—«»„“”"_cp1251, char(c)))
           continue;
         const bool beside = (k > start && ofKind(glyphs[k - 1].answer.name)) ||
                             (k + 1 < i && ofKind(glyphs[k + 1].answer.name));
@@ -295,7 +298,7 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
 
   // A soft sign with a stroke close beside it is the letter ы, which comes
   // apart into those two pieces; its case follows below.
-  if (classifier.Has("\xFB")) {
+  if (classifier.Has("ы"_cp1251)) {
     for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
       const unsigned char c = Single(glyphs[i].answer.name), n = Single(glyphs[i + 1].answer.name);
       const bool softSign = c == 0xFC || c == 0xDC;
@@ -306,7 +309,7 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
                           (b.Width() * 3 <= a.Height() && b.Height() * 5 >= a.Height() * 4);
       if (!softSign || !stroke || b.Left - a.Right > 0.4 * x || b.Height() > 1.25 * a.Height()) continue;
       glyphs[i].piece.Add(glyphs[i + 1].piece);
-      glyphs[i].answer.name = c == 0xFC ? "\xFB" : "\xDB";
+      glyphs[i].answer.name = c == 0xFC ? "ы"_cp1251 : "Ы"_cp1251;
       glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
     }
   }
@@ -332,7 +335,7 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
 
   // Guillemets: two chevrons pointing one way, between x-height and baseline,
   // read as one glyph or as two.
-  if (classifier.Has("\xAB") || classifier.Has("\xBB")) {
+  if (classifier.Has("«"_cp1251) || classifier.Has("»"_cp1251)) {
     for (size_t i = 0; i < glyphs.size(); ++i) {
       const kyt::Rect& b = glyphs[i].piece.box;
       if (b.Height() > 1.1 * x || b.Height() < 0.3 * x || b.Bottom > base + 0.15 * x) continue;

@@ -1,8 +1,11 @@
 #include "Letters.h"
+#include "core/Cp1251Text.h"
 
 #include <cstring>
 
 namespace kytdcr::reader {
+
+using kyt::operator""_cp1251;
 
 namespace {
 
@@ -44,27 +47,27 @@ unsigned char OtherCase(unsigned char c) {
 bool IsXHeightLetter(unsigned char c) {
   // a c e m n o r s u v w x z; а в г е ж з и к л м н о п с т х ч ш ъ ы ь э ю я
   return In("acemnorsuvwxz", c) ||
-         In("\xE0\xE2\xE3\xE5\xE6\xE7\xE8\xEA\xEB\xEC\xED\xEE\xEF\xF1\xF2\xF5\xF7\xF8\xFA\xFB\xFC\xFD\xFE\xFF", c);
+         In("авгежзиклмнопстхчшъыьэюя"_cp1251, c);
 }
 
 bool SitsOnBaseline(unsigned char c) {
   if (IsDigit(c)) return true;
   if (!IsLetter(c)) return false;
   // g j p q y; д р у ф ц щ
-  return !In("gjpqy", c) && !In("\xE4\xF0\xF3\xF4\xF6\xF9", c) && c != 'Q' && c != 'J';
+  return !In("gjpqy", c) && !In("друфцщ"_cp1251, c) && c != 'Q' && c != 'J';
 }
 
 bool IsLookAlike(unsigned char c) {
   const unsigned char small = IsUpper(c) ? OtherCase(c) : c;
   // c o s v w x z; в г ж з и й к л м н о п с т х ц ч ш щ ъ ы ь э ю я
   return In("cosvwxz", small) ||
-         In("\xE2\xE3\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF\xF1\xF2\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF",
+         In("вгжзийклмнопстхцчшщъыьэюя"_cp1251,
             small);
 }
 
 bool HasMark(unsigned char c) {
   // i j; ё Ё й Й ї Ї і (І has none), the accented capitals of the code page
-  return In("ij", c) || In("\xB8\xA8\xE9\xC9\xBF\xAF\xB3", c);
+  return In("ij", c) || In("ёЁйЙїЇі"_cp1251, c);
 }
 
 bool IsRareLetter(unsigned char c) {
@@ -78,7 +81,7 @@ Reach ReachOf(unsigned char c) {
   if (IsDigit(c)) return Reach::Tall;
   if (!IsLetter(c) || IsLookAlike(c)) return Reach::Either;
   // a e m n r u g p q y; а е д р у
-  if (In("aemnrugpqy", c) || In("\xE0\xE5\xE4\xF0\xF3", c)) return Reach::Small;
+  if (In("aemnrugpqy", c) || In("аедру"_cp1251, c)) return Reach::Small;
   // b d f h k l and the capitals; б ф and the capitals
   if (In("bdfhkl", c) || c == 0xE1 || c == 0xF4) return Reach::Tall;
   if (IsUpper(c) && c != 0xA8 && c != 0xC9 /* Ё Й carry marks */) return Reach::Tall;
@@ -89,9 +92,9 @@ Depth DepthOf(unsigned char c) {
   if (IsDigit(c)) return Depth::None;
   if (!IsLetter(c)) return Depth::Either;
   // g j p q y; р у ф
-  if (In("gjpqy", c) || In("\xF0\xF3\xF4", c)) return Depth::Below;
+  if (In("gjpqy", c) || In("руф"_cp1251, c)) return Depth::Below;
   // Q J; д ц щ Д Ц Щ: short tails, or none, by type
-  if (In("QJ", c) || In("\xE4\xF6\xF9\xC4\xD6\xD9", c)) return Depth::Either;
+  if (In("QJ", c) || In("дцщДЦЩ"_cp1251, c)) return Depth::Either;
   return Depth::None;
 }
 

@@ -5,10 +5,13 @@
 #include <cstring>
 
 #include "Letters.h"
+#include "core/Cp1251Text.h"
 #include "Stages.h"
 #include "recognition/GlobalMdl.h"
 
 namespace kytdcr::reader {
+
+using kyt::operator""_cp1251;
 
 namespace {
 
@@ -253,7 +256,7 @@ Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics&
     float misfit = ShapeMisfit(a.name, piece.box, metrics);
     // (A stem of only x-height may have lost its dot to a touching f.)
     if (!dotted && !stem && (a.name == "i" || a.name == "j")) misfit = std::max(misfit, 0.5f);
-    if (marked && a.name.size() == 1 && !HasMark(Single(a.name)) && !std::strchr(":;!?=%\"\x84\x93\x94", a.name[0]))
+    if (marked && a.name.size() == 1 && !HasMark(Single(a.name)) && !std::strchr(":;!?=%\"„“”"_cp1251, a.name[0]))
       misfit = std::max(misfit, 0.5f);
     const float value = a.score - kMisfitPrice * misfit;
     if (first || value > best.value) best.answer = a, best.value = value, first = false;
