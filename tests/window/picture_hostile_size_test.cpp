@@ -132,6 +132,22 @@ TEST(HostilePictureSizes, PngClaimingMoreThanItsDataCanHoldIsRefusedUpFront) {
   EXPECT_EQ(white.Pixel(36, 4), kBlack);
 }
 
+// libpng takes a chunk's claimed length in memory before reading it: a text
+// chunk claiming 256 MB in a file of a hundred bytes is refused by the chunk
+// walk, before libpng is asked (whose own refusal would come after taking it).
+TEST(HostilePictureSizes, PngChunkClaimingMoreThanTheFileIsRefusedBeforeLibpngTakesIt) {
+  const std::vector<uint8_t> good = ClaimingPng(5, 3, false, 3);
+  std::vector<uint8_t> hostile(good.begin(), good.begin() + 33);  // signature and header chunk
+  Put32BE(hostile, 0x10000000u);
+  hostile.insert(hostile.end(), {'t', 'E', 'X', 't', 'k', 'e', 'y', 0, 'v'});
+  hostile.insert(hostile.end(), good.begin() + 33, good.end());
+  EXPECT_EXIT(DecodeUnderLimit(hostile, "png"), testing::ExitedWithCode(kRefused), "^The PNG picture is truncated\\.$");
+  // Bytes after the end chunk are no chunk and change nothing.
+  std::vector<uint8_t> trailing = good;
+  trailing.insert(trailing.end(), {0xFF, 0xFF, 0xFF, 0xFF, 'j', 'u', 'n', 'k', 1, 2, 3});
+  EXPECT_EQ(DecodePng(trailing).Width(), 5);
+}
+
 TEST(HostilePictureSizes, JpegWhoseDataStopsEarlyIsRefusedBeforeThePictureIsTaken) {
   EXPECT_EXIT(DecodeUnderLimit(ClaimingJpeg(16384, 16384, false), "jpg"), testing::ExitedWithCode(kRefused), "");
   EXPECT_EXIT(DecodeUnderLimit(ClaimingJpeg(4000, 4000, false), "jpg"), testing::ExitedWithCode(kRefused), "");

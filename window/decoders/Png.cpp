@@ -3,9 +3,11 @@
 #include <png.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/ByteReader.h"
 #include "core/Error.h"
 #include "core/DecodeBudget.h"
 #include "window/decoders/Decoders.h"
@@ -36,10 +38,26 @@ class PngImage {
   throw Error("The PNG picture cannot be read: " + message);
 }
 
+// libpng takes the memory for a chunk's claimed length before it reads the
+// chunk. Every chunk up to the end chunk must lie within the file, so no
+// claim can make the decoder take more memory than the file holds.
+void CheckChunksWithinFile(const std::vector<uint8_t>& bytes) {
+  ByteReader reader(bytes, "PNG");
+  reader.Skip(8);
+  while (reader.Has(8)) {
+    const uint32_t length = reader.U32BE();
+    const bool end = std::memcmp(reader.Take(4), "IEND", 4) == 0;
+    if (!reader.Has(uint64_t(length) + 4)) reader.Truncated();
+    if (end) return;
+    reader.Skip(uint64_t(length) + 4);
+  }
+}
+
 }  // namespace
 
 Bitmap DecodePng(const std::vector<uint8_t>& bytes) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throw Error("The data is not a PNG picture");
+  CheckChunksWithinFile(bytes);
   PngImage image;
   if (!png_image_begin_read_from_memory(image.get(), bytes.data(), bytes.size())) Fail(*image.get());
   const uint32_t width = image->width, height = image->height;
