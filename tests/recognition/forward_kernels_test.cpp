@@ -16,6 +16,7 @@
 #include "core/Error.h"
 #include "recognition/BackPropCls.h"
 #include "recognition/ForwardKernels.h"
+#include "kernel_levels.h"
 #include "reference_network.h"
 
 namespace kyt {
@@ -24,18 +25,8 @@ namespace {
 using kernels::Level;
 using reference::Bits;
 
-std::vector<Level> FastLevels() {
-  std::vector<Level> levels;
-  for (int i = 1; i < kernels::kLevelCount; ++i)
-    if (kernels::Available(Level(i))) levels.push_back(Level(i));
-  return levels;
-}
-
-class Forced {
- public:
-  explicit Forced(Level level) { kernels::ForceLevel(level); }
-  ~Forced() { kernels::ForceLevel(std::nullopt); }
-};
+std::vector<Level> FastLevels() { return kerneltest::AvailableLevels(1); }
+using kerneltest::Forced;
 
 // Both layers of `net` after its Propagate equal those of the reference pass.
 void ExpectSameLayers(const TBackProp& net, const TBackProp& ref, const std::string& what) {

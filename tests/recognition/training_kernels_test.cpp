@@ -14,6 +14,7 @@
 
 #include "recognition/BackPropCls.h"
 #include "recognition/ForwardKernels.h"
+#include "kernel_levels.h"
 #include "reference_network.h"
 
 namespace kyt {
@@ -22,18 +23,8 @@ namespace {
 using kernels::Level;
 using reference::Bits;
 
-std::vector<Level> AllLevels() {
-  std::vector<Level> levels;
-  for (int i = 0; i < kernels::kLevelCount; ++i)
-    if (kernels::Available(Level(i))) levels.push_back(Level(i));
-  return levels;
-}
-
-class Forced {
- public:
-  explicit Forced(Level level) { kernels::ForceLevel(level); }
-  ~Forced() { kernels::ForceLevel(std::nullopt); }
-};
+std::vector<Level> AllLevels() { return kerneltest::AvailableLevels(0); }
+using kerneltest::Forced;
 
 // The bits of a value, every NaN as one: which of two NaN operands an
 // extended-precision addition passes on depends on the order the compiler
