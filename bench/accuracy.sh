@@ -26,6 +26,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/common.sh"
 kytdcr=${KYTDCR:-}
 sizes="12 16 20 24 32"
 fonts="DejaVuSans DejaVuSerif LiberationSans-Regular LiberationSerif-Regular"
@@ -48,24 +49,12 @@ while [ $# -gt 0 ]; do
     --langs) langs=$2; shift 2 ;;
     --pages) pages=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) bench_usage; exit 0 ;;
     *) echo "accuracy.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 
-if [ -z "$kytdcr" ]; then
-  kytdcr=$(bash "$root/scripts/find-kytdcr.sh")
-fi
-if [ ! -x "$kytdcr" ]; then
-  echo "accuracy.sh: kytdcr not found at $kytdcr" >&2
-  exit 2
-fi
-
-work=${keep:-$(mktemp -d)}
-mkdir -p "$work"
-[ -n "$keep" ] || trap 'rm -rf "$work"' EXIT
-
-have() { command -v "$1" >/dev/null 2>&1; }
+bench_setup
 
 # The columns: kytdcr with the bundled bases, then one per --bases folder,
 # then the peers that are installed.
@@ -90,24 +79,6 @@ for program in $programs; do
     echo "accuracy.sh: $program is not installed; its column is left out" >&2
   fi
 done
-
-# Character error rate of $1 (recognised) against $2 (truth), in percent.
-cer() {
-  python3 - "$1" "$2" <<'PY'
-import re, sys
-def norm(path):
-    with open(path, encoding="utf-8", errors="replace") as f:
-        return re.sub(r"\s+", " ", f.read()).strip()
-got, want = norm(sys.argv[1]), norm(sys.argv[2])
-prev = list(range(len(want) + 1))
-for i, a in enumerate(got, 1):
-    cur = [i] + [0] * len(want)
-    for j, b in enumerate(want, 1):
-        cur[j] = min(prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a != b))
-    prev = cur
-print("%.1f" % (100.0 * prev[-1] / max(1, len(want))))
-PY
-}
 
 now() { date +%s.%N; }
 
@@ -143,8 +114,7 @@ for lang in $langs; do
     for font in $list; do
       for size in $sizes; do
         base="$work/$lang-$font-$size"
-        "$kytdcr" render --font "$font" --size "$size" -o "$base.png" "$truth"
-        "$kytdcr" render --font "$font" --size "$size" -o "$base.pgm" "$truth"
+        render_page "$base" "$truth" --font "$font" --size "$size"
         printf '%-8s %-24s %-9s %4s' "$lang" "$font" "$set" "$size"
         for c in "${columns[@]}"; do
           read -r rate t < <(run "$c" "$lang" "$base.png" "$base.pgm" "$truth" "$base.${c//:/-}.txt" || echo "fail -")

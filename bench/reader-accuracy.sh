@@ -24,6 +24,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/common.sh"
 kytdcr=${KYTDCR:-}
 keep=""
 texts=""
@@ -34,16 +35,12 @@ while [ $# -gt 0 ]; do
     --keep) keep=$2; shift 2 ;;
     --texts) texts=$2; shift 2 ;;
     --programs) programs=$2; shift 2 ;;
-    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) bench_usage; exit 0 ;;
     *) echo "reader-accuracy.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 texts=${texts:-$root/bench/reader-pages}
-[ -n "$kytdcr" ] || kytdcr=$(bash "$root/scripts/find-kytdcr.sh")
-[ -x "$kytdcr" ] || { echo "reader-accuracy.sh: kytdcr not found at $kytdcr" >&2; exit 2; }
-work=${keep:-$(mktemp -d)}
-mkdir -p "$work"
-[ -n "$keep" ] || trap 'rm -rf "$work"' EXIT
+bench_setup
 
 # name | language | font | size | render options | hand-tuned --plugin options
 pages=$(cat <<'PAGES'
@@ -64,25 +61,6 @@ ru-dejavuserif-32|russian|DejaVuSerif|32||--bw 196 --noise 6 --space 8
 ru-colour-20|russian|LiberationSans-Regular|20|--ink 7a1010 --paper d8ecd8|--bw 170 --noise 3 --space 5
 PAGES
 )
-have() { command -v "$1" >/dev/null 2>&1; }
-
-cer() {
-  python3 - "$1" "$2" <<'PY'
-import re, sys
-def norm(path):
-    with open(path, encoding="utf-8", errors="replace") as f:
-        return re.sub(r"\s+", " ", f.read()).strip()
-got, want = norm(sys.argv[1]), norm(sys.argv[2])
-prev = list(range(len(want) + 1))
-for i, a in enumerate(got, 1):
-    cur = [i] + [0] * len(want)
-    for j, b in enumerate(want, 1):
-        cur[j] = min(prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a != b))
-    prev = cur
-print("%.1f" % (100.0 * prev[-1] / max(1, len(want))))
-PY
-}
-
 run() {
   local program=$1 lang=$2 base=$3 tuned=$4 out=$5 kb=latin l=eng
   [ "$lang" = russian ] && kb=russian l=rus
@@ -106,9 +84,7 @@ while IFS='|' read -r name lang font size render tuned; do
   truth="$texts/$lang.txt"
   base="$work/$name"
   # shellcheck disable=SC2086
-  "$kytdcr" render --font "$font" --size "$size" $render -o "$base.png" "$truth"
-  # shellcheck disable=SC2086
-  "$kytdcr" render --font "$font" --size "$size" $render -o "$base.pgm" "$truth"
+  render_page "$base" "$truth" --font "$font" --size "$size" $render
   printf '%-20s' "$name"
   for p in $programs; do
     case "$p" in plugin|tuned|reader) ;; *) have "$p" || { printf ' %9s' -; continue; } ;; esac

@@ -21,6 +21,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/bench/common.sh"
 kytdcr=${KYTDCR:-}
 runs=11
 glyphs="500 1800 7000"
@@ -38,24 +39,14 @@ while [ $# -gt 0 ]; do
     --size) size=$2; shift 2 ;;
     --kb) kb=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) bench_usage; exit 0 ;;
     *) echo "speed.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 
-if [ -z "$kytdcr" ]; then
-  kytdcr=$(bash "$root/scripts/find-kytdcr.sh")
-fi
-if [ ! -x "$kytdcr" ]; then
-  echo "speed.sh: kytdcr not found at $kytdcr" >&2
-  exit 2
-fi
+bench_setup
 have_ocrad=1
-command -v ocrad >/dev/null 2>&1 || { have_ocrad=0; echo "speed.sh: ocrad is not installed; no ratios" >&2; }
-
-work=${keep:-$(mktemp -d)}
-mkdir -p "$work"
-[ -n "$keep" ] || trap 'rm -rf "$work"' EXIT
+have ocrad || { have_ocrad=0; echo "speed.sh: ocrad is not installed; no ratios" >&2; }
 
 pages=()
 for n in $glyphs; do
