@@ -210,6 +210,39 @@ TEST(HostilePictureSizes, CompressedTiffClaimingHugeSizesIsRefusedByTheBudget) {
   EXPECT_EXIT(DecodeUnderLimit(EpsWithTiffPreview(lzw), "eps"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
 }
 
+// A little-endian, uncompressed 8-bit grey TIFF of `strips` strips of one
+// row each, all of which name the same stored row of `width` bytes 0, 1, 2, ...
+std::vector<uint8_t> TiffStripsSharingOneRow(uint32_t width, uint32_t strips) {
+  pictest::ByteWriter b;
+  b.Text("II").U16(42).U32(8);
+  const uint32_t offsetsAt = 8 + 2 + 9 * 12 + 4, countsAt = offsetsAt + 4 * strips, rowAt = countsAt + 4 * strips;
+  const uint32_t entries[][4] = {{256, 4, 1, width},        {257, 4, 1, strips}, {258, 3, 1, 8},
+                                 {259, 3, 1, 1},            {262, 3, 1, 1},      {273, 4, strips, offsetsAt},
+                                 {277, 3, 1, 1},            {278, 4, 1, 1},      {279, 4, strips, countsAt}};
+  b.U16(uint16_t(std::size(entries)));
+  for (const auto& e : entries) b.U16(e[0]).U16(e[1]).U32(e[2]).U32(e[3]);
+  b.U32(0);
+  for (uint32_t i = 0; i < strips; ++i) b.U32(rowAt);
+  for (uint32_t i = 0; i < strips; ++i) b.U32(width);
+  for (uint32_t x = 0; x < width; ++x) b.U8(x & 0xFF);
+  return b.data;
+}
+
+// Strips may legally share their bytes, but shared bytes count once: 8192
+// strips naming one 4096-byte row (70 KB) claimed 33 million pixels from the
+// sum of their lengths and decoded to them.
+TEST(HostilePictureSizes, TiffStripsSharingTheirBytesCountTheFileOnce) {
+  const auto hostile = TiffStripsSharingOneRow(4096, 8192);
+  EXPECT_LT(hostile.size(), 72000u);
+  EXPECT_EXIT(DecodeUnderLimit(hostile, "tif"), testing::ExitedWithCode(kRefused), kClaimsTooMuch);
+  // A picture of that layout in proportion to its file decodes, every row the shared one.
+  const Bitmap shared = DecodePicture(TiffStripsSharingOneRow(64, 32), "tif");
+  ASSERT_EQ(shared.Width(), 64);
+  ASSERT_EQ(shared.Height(), 32);
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 64; ++x) ASSERT_EQ(shared.Pixel(x, y), MakeColor(uint8_t(x), uint8_t(x), uint8_t(x)));
+}
+
 // A bottom-up RLE8 bitmap claiming width x height with one palette entry and `pixels` as its data.
 std::vector<uint8_t> ClaimingRleBmp(int32_t width, int32_t height, const std::vector<uint8_t>& pixels) {
   pictest::ByteWriter dib;

@@ -126,7 +126,9 @@ void CheckDataPresent(TIFF* tiff, uint64_t fileSize, uint64_t width, uint64_t he
   }
   uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
-  budget::CheckPixelBudget("TIFF", width, height, stored);
+  // Strips may share their bytes: for the pixel budget the file counts once.
+  const uint64_t present = std::min(stored, fileSize);
+  budget::CheckPixelBudget("TIFF", width, height, present);
   uint64_t ratio = 0;
   if (compression == COMPRESSION_NONE) ratio = budget::kStoredRatio;
   else if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE) ratio = budget::kDeflateRatio;
