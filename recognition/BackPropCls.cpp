@@ -150,6 +150,14 @@ TBackProp::TBackProp(int32_t inputRows, int32_t inputCols, int32_t outputRows, i
 
 TBackProp::TBackProp(const std::string& fileName) { LoadFromFile(fileName); }
 
+TBackProp::TBackProp(const std::string& fileName, KnowledgeBaseParts parts) {
+  if (parts == KnowledgeBaseParts::ForRecognition) {
+    LoadForRecognition(fileName);
+  } else {
+    LoadFromFile(fileName);
+  }
+}
+
 std::string TBackProp::PatternName(int32_t index) const {
   if (index < 0 || size_t(index) >= TrainingSet.size())
     throw Error("Pattern index " + std::to_string(index) + " is out of range.");
@@ -284,6 +292,7 @@ void TBackProp::Recognize(std::string& name) {
 
 void TBackProp::ClearTrainingSet() {
   TrainingSet.clear();
+  samplesSkipped_ = false;  // no pattern is left whose samples a save would lose
   ErrorCount = 0;
   Epoch = 0;
   ErrorSum = 0.0f;

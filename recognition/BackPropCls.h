@@ -24,6 +24,12 @@ namespace kyt {
 class IByteStreams;
 class KnowledgeBaseSource;
 
+// What a knowledge-base load keeps: the whole file, or what recognition reads
+// (dimensions, weights, every pattern's target and name, the parameters) with
+// the stored training samples passed over. The file is checked the same way
+// either way and a damaged one refused with the same message.
+enum class KnowledgeBaseParts { All, ForRecognition };
+
 using TLayer = std::vector<float>;
 using TLayerWeights = std::vector<TLayer>;
 
@@ -44,6 +50,8 @@ class TBackProp {
   TBackProp(int32_t inputRows, int32_t inputCols, int32_t outputRows, int32_t outputCols, int32_t hiddenCount);
   // From a knowledge-base file; everything comes from the file. Raises kyt::Error.
   explicit TBackProp(const std::string& fileName);
+  // The same, keeping only `parts` of the file (see LoadForRecognition).
+  TBackProp(const std::string& fileName, KnowledgeBaseParts parts);
   virtual ~TBackProp() = default;
 
   virtual std::string PatternName(int32_t index) const;
@@ -73,8 +81,15 @@ class TBackProp {
   virtual void LoadFromFile(const std::string& fileName);
   virtual void LoadFromStream(const std::string& name, IByteStreams& streams);
   virtual void SaveToFile(const std::string& fileName);
+  // LoadFromFile without the training samples: every pattern keeps its target
+  // and name but no samples, which recognition never reads. A network loaded
+  // so refuses to be saved (kyt::Error), since the file written would lack
+  // them; a full load or ClearTrainingSet lifts the refusal.
+  void LoadForRecognition(const std::string& fileName);
+  // False after LoadForRecognition: the patterns' samples were not loaded.
+  bool HoldsTrainingSamples() const { return !samplesSkipped_; }
   // The same format from and to memory (used by the two loaders and by tools).
-  void LoadFromBytes(const std::vector<uint8_t>& bytes);
+  void LoadFromBytes(const std::vector<uint8_t>& bytes, KnowledgeBaseParts parts = KnowledgeBaseParts::All);
   std::vector<uint8_t> SaveToBytes() const;
 
   static float Activation(float x);
@@ -136,9 +151,11 @@ class TBackProp {
  private:
   // Parses a knowledge base into a temporary network and, only when all of
   // it is sound, takes it over. `name` names it in error texts.
-  void LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string& name);
+  void LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string& name, KnowledgeBaseParts parts);
+  void LoadFile(const std::string& fileName, KnowledgeBaseParts parts);
 
   std::optional<uint64_t> seed_;
+  bool samplesSkipped_ = false;  // loaded for recognition only
   kernels::PreparedSlot prepared_;
   std::mt19937_64 random_;
 };

@@ -20,6 +20,12 @@
 // small that the network would take more than twice its size plus 16 MiB is
 // refused: a one-value sample takes 4 bytes in the file but some 56 as a
 // vector of its own.
+//
+// A load for recognition (KnowledgeBaseParts::ForRecognition) passes over the
+// samples, which are nearly all of a trained base: on disk it seeks past them.
+// Every count is still checked, and the memory the samples would take still
+// counted, exactly as a full load does, so a file refused by one is refused by
+// the other with the same message.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -61,6 +67,9 @@ class KnowledgeBaseSource {
   virtual uint64_t Size() const = 0;
   // The next `count` bytes into `dst`; fewer only where the source ends early.
   virtual size_t Read(uint8_t* dst, size_t count) = 0;
+  // Moves past the next `count` bytes, which the caller knows the source
+  // holds by its size.
+  virtual void Skip(uint64_t count) = 0;
 };
 
 namespace {
@@ -75,6 +84,7 @@ class MemorySource : public KnowledgeBaseSource {
     pos_ += count;
     return count;
   }
+  void Skip(uint64_t count) override { pos_ += size_t(std::min<uint64_t>(count, size_ - pos_)); }
 
  private:
   const uint8_t* data_;
@@ -93,6 +103,17 @@ class FileSource : public KnowledgeBaseSource {
     const size_t got = std::fread(dst, 1, count, file_);
     if (got < count && std::ferror(file_)) throw Error("Cannot read file \"" + name_ + "\". " + SystemErrorText(errno));
     return got;
+  }
+  // A file cut meanwhile shows at the next read, which then finds its end.
+  void Skip(uint64_t count) override {
+    constexpr uint64_t kStep = uint64_t(1) << 30;  // fits a 32-bit long
+    while (count > 0) {
+      const uint64_t step = std::min(count, kStep);
+      errno = 0;
+      if (std::fseek(file_, long(step), SEEK_CUR) != 0)
+        throw Error("Cannot read file \"" + name_ + "\". " + SystemErrorText(errno));
+      count -= step;
+    }
   }
 
  private:
@@ -161,6 +182,17 @@ class Reader {
       dst += run;
       count -= run;
     }
+  }
+
+  // Passes over `count` bytes; the caller has checked they are there.
+  void Skip(uint64_t count) {
+    const size_t buffered = size_t(std::min<uint64_t>(count, end_ - pos_));
+    pos_ += buffered;
+    left_ -= buffered;
+    count -= buffered;
+    if (count == 0) return;
+    source_.Skip(count);
+    left_ -= count;
   }
 
   // `count` bytes into dst; the caller has checked they are there.
@@ -255,7 +287,8 @@ int32_t GridProduct(Reader& in, int32_t rows, int32_t cols, const char* what) {
 
 }  // namespace
 
-void TBackProp::LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string& name) {
+void TBackProp::LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string& name, KnowledgeBaseParts parts) {
+  const bool keepSamples = parts == KnowledgeBaseParts::All;
   Reader in(source, name);
   if (source.Size() < kHeaderBytes) in.Damaged("it is shorter than its 20-byte header");
   TBackProp kb;
@@ -297,21 +330,27 @@ void TBackProp::LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string
   in.Need(uint64_t(patterns), 8 + 4 * O, kTrailerBytes, std::to_string(patterns) + " patterns");
   in.Hold(HeapBlock(sizeof(TTrainingPairs) * uint64_t(patterns)), std::to_string(patterns) + " patterns");
   kb.TrainingSet.resize(size_t(patterns));
+  int64_t targetValues = 0;  // CountTargetValues' sum, from the counts in the file
   for (int32_t n = 0; n < patterns; ++n) {
     TTrainingPairs& pattern = kb.TrainingSet[size_t(n)];
     const std::string which = "pattern " + std::to_string(n + 1);
-    const int32_t samples = in.Int(which);
-    if (samples < 0) in.Damaged(which + " has a negative sample count " + std::to_string(samples));
+    const int32_t count = in.Int(which);
+    if (count < 0) in.Damaged(which + " has a negative sample count " + std::to_string(count));
     // The samples, this pattern's target and both counts of every pattern still to come.
     const uint64_t reserve = 4 * O + 4 + uint64_t(patterns - 1 - n) * (8 + 4 * O) + kTrailerBytes;
-    in.Need(uint64_t(samples), 4 * I, reserve, "the " + std::to_string(samples) + " samples of " + which);
-    in.Hold(HeapBlock(sizeof(TLayer) * uint64_t(samples)) + uint64_t(samples) * HeapBlock(4 * (I + 1)) +
+    in.Need(uint64_t(count), 4 * I, reserve, "the " + std::to_string(count) + " samples of " + which);
+    in.Hold(HeapBlock(sizeof(TLayer) * uint64_t(count)) + uint64_t(count) * HeapBlock(4 * (I + 1)) +
                 HeapBlock(4 * (O + 1)),
-            "the " + std::to_string(samples) + " samples of " + which);
-    pattern.Samples.resize(size_t(samples));
-    for (TLayer& sample : pattern.Samples) {
-      sample.assign(I + 1, 0.0f);
-      in.Floats(sample.data() + 1, I);
+            "the " + std::to_string(count) + " samples of " + which);
+    targetValues += int64_t(count) * int64_t(O);
+    if (keepSamples) {
+      pattern.Samples.resize(size_t(count));
+      for (TLayer& sample : pattern.Samples) {
+        sample.assign(I + 1, 0.0f);
+        in.Floats(sample.data() + 1, I);
+      }
+    } else {
+      in.Skip(uint64_t(count) * 4 * I);
     }
     pattern.Target.assign(O + 1, 0.0f);
     in.Floats(pattern.Target.data() + 1, O);
@@ -334,6 +373,8 @@ void TBackProp::LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string
   kb.ErrorSum = in.Float("the trailer");
   // Whatever follows the trailer is not part of the knowledge base.
   kb.CountTargetValues();
+  // Without its samples the network still knows how many values they gave.
+  if (!keepSamples) kb.TargetValueCount = int32_t(std::min<int64_t>(targetValues, std::numeric_limits<int32_t>::max()));
 
   // Take it over; nothing below can fail.
   InputRows = kb.InputRows;
@@ -360,14 +401,21 @@ void TBackProp::LoadKnowledgeBase(KnowledgeBaseSource& source, const std::string
   ErrorSum = kb.ErrorSum;
   TargetValueCount = kb.TargetValueCount;
   Modified = false;
+  samplesSkipped_ = !keepSamples;
 }
 
-void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes) {
+void TBackProp::LoadFromBytes(const std::vector<uint8_t>& bytes, KnowledgeBaseParts parts) {
   MemorySource source(bytes.data(), bytes.size());
-  LoadKnowledgeBase(source, "");
+  LoadKnowledgeBase(source, "", parts);
 }
 
-void TBackProp::LoadFromFile(const std::string& fileName) {
+void TBackProp::LoadFromFile(const std::string& fileName) { LoadFile(fileName, KnowledgeBaseParts::All); }
+
+void TBackProp::LoadForRecognition(const std::string& fileName) {
+  LoadFile(fileName, KnowledgeBaseParts::ForRecognition);
+}
+
+void TBackProp::LoadFile(const std::string& fileName, KnowledgeBaseParts parts) {
   std::FILE* file = OpenFileForReading(fileName);
   struct Closer {
     std::FILE* f;
@@ -379,12 +427,12 @@ void TBackProp::LoadFromFile(const std::string& fileName) {
     std::clearerr(file);
     const std::vector<uint8_t> bytes = ReadOpenFile(file, fileName);
     MemorySource source(bytes.data(), bytes.size());
-    LoadKnowledgeBase(source, fileName);
+    LoadKnowledgeBase(source, fileName, parts);
     return;
   }
   if (uint64_t(size) > kMaxWholeFileBytes) throw Error("The file \"" + fileName + "\" is too large.");
   FileSource source(file, uint64_t(size), fileName);
-  LoadKnowledgeBase(source, fileName);
+  LoadKnowledgeBase(source, fileName, parts);
 }
 
 void TBackProp::LoadFromStream(const std::string& name, IByteStreams& streams) {
@@ -397,10 +445,13 @@ void TBackProp::LoadFromStream(const std::string& name, IByteStreams& streams) {
     throw Error("Knowledge base '" + name + "' could not be read.");
   }
   MemorySource source(bytes.data(), bytes.size());
-  LoadKnowledgeBase(source, name);
+  LoadKnowledgeBase(source, name, KnowledgeBaseParts::All);
 }
 
 std::vector<uint8_t> TBackProp::SaveToBytes() const {
+  if (samplesSkipped_)
+    throw Error("The network was loaded for recognition only, without its training samples; it cannot be saved, "
+                "as the knowledge base written would lack them.");
   std::vector<uint8_t> bytes;
   const int64_t I = InputCount, H = HiddenCount, O = OutputCount;
   int64_t total = int64_t(kHeaderBytes) + 4 * H * (I + 1) + 4 * O * (H + 1) + 4 + int64_t(kTrailerBytes);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
+#include <iterator>
+#include <tuple>
 #include <cstdio>
 #include <map>
 #include <filesystem>
@@ -603,6 +606,231 @@ TEST(KnowledgeBaseFile, LargeFilesLoadFromDiskAsFromMemory) {
       EXPECT_EQ(std::string(e.what()).rfind("Knowledge base '" + path + "' is damaged: ", 0), 0u) << e.what();
     }
     EXPECT_TRUE(Snapshot(net) == before) << cut;
+  }
+}
+
+// Loads for recognition only: the same network less its samples, the same
+// answers, the same refusals, and no save that would lose the samples.
+class KnowledgeBaseForRecognition : public ::testing::Test {
+ protected:
+  // Both loads of the same bytes; true when they agree in everything but the
+  // samples (the lean one has none).
+  static void ExpectSameButSamples(const TBackProp& full, const TBackProp& lean, const std::string& what) {
+    EXPECT_TRUE(full.HoldsTrainingSamples()) << what;
+    EXPECT_FALSE(lean.HoldsTrainingSamples()) << what;
+    EXPECT_EQ(std::tie(lean.InputRows, lean.InputCols, lean.OutputRows, lean.OutputCols, lean.HiddenCount,
+                       lean.InputCount, lean.OutputCount, lean.MaxEpochs, lean.ErrorCount, lean.Epoch,
+                       lean.TargetValueCount, lean.Modified),
+              std::tie(full.InputRows, full.InputCols, full.OutputRows, full.OutputCols, full.HiddenCount,
+                       full.InputCount, full.OutputCount, full.MaxEpochs, full.ErrorCount, full.Epoch,
+                       full.TargetValueCount, full.Modified))
+        << what;
+    const auto bits = [](float f) {
+      uint32_t b;
+      std::memcpy(&b, &f, 4);
+      return b;
+    };
+    // Bit for bit: damaged files hold NaNs.
+    const auto same = [](const TLayer& a, const TLayer& b) {
+      return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), 4 * a.size()) == 0);
+    };
+    const auto sameRows = [&](const TLayerWeights& a, const TLayerWeights& b) {
+      return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), same);
+    };
+    for (auto field : {&TBackProp::LearningRate, &TBackProp::WeightRange, &TBackProp::Tolerance,
+                       &TBackProp::ErrorGoal, &TBackProp::MeanErrorGoal, &TBackProp::ErrorSum})
+      EXPECT_EQ(bits(lean.*field), bits(full.*field)) << what;
+    EXPECT_TRUE(sameRows(lean.HiddenWeights, full.HiddenWeights)) << what;
+    EXPECT_TRUE(sameRows(lean.OutputWeights, full.OutputWeights)) << what;
+    ASSERT_EQ(lean.PatternCount(), full.PatternCount()) << what;
+    for (size_t p = 0; p < full.TrainingSet.size(); ++p) {
+      EXPECT_EQ(lean.TrainingSet[p].Name, full.TrainingSet[p].Name) << what << " pattern " << p;
+      EXPECT_TRUE(same(lean.TrainingSet[p].Target, full.TrainingSet[p].Target)) << what << " pattern " << p;
+      EXPECT_TRUE(lean.TrainingSet[p].Samples.empty()) << what << " pattern " << p;
+    }
+  }
+};
+
+TEST_F(KnowledgeBaseForRecognition, BundledBasesAnswerEverySampleAsAfterAFullLoad) {
+  for (const char* base : {"latin", "russian"}) {
+    const std::string path = std::string(KYT_SOURCE_DIR) + "/data/kb/" + base + ".dcr";
+    TBackProp full(path);
+    TBackProp lean(path, KnowledgeBaseParts::ForRecognition);
+    ExpectSameButSamples(full, lean, base);
+    TBackProp::FixedNetwork fixedFull(full), fixedLean(lean);
+    size_t samples = 0;
+    for (const TTrainingPairs& pattern : full.TrainingSet) {
+      for (const TLayer& sample : pattern.Samples) {
+        std::copy(sample.begin() + 1, sample.end(), full.InputLayer.begin() + 1);
+        std::copy(sample.begin() + 1, sample.end(), lean.InputLayer.begin() + 1);
+        full.Propagate();
+        lean.Propagate();
+        ASSERT_EQ(std::memcmp(lean.OutputLayer.data(), full.OutputLayer.data(), 4 * full.OutputLayer.size()), 0)
+            << base << " sample " << samples;
+        std::string answers[2];
+        full.Recognize(answers[0]);
+        lean.Recognize(answers[1]);
+        ASSERT_EQ(answers[1], answers[0]) << base << " sample " << samples;
+        if (samples % 16 == 0) {  // the whole ranking now and then
+          std::vector<std::string> names[2], scores[2], counts[2];
+          full.RankPatterns(names[0], scores[0], counts[0]);
+          lean.RankPatterns(names[1], scores[1], counts[1]);
+          ASSERT_EQ(names[1], names[0]) << base << " sample " << samples;
+          ASSERT_EQ(scores[1], scores[0]) << base << " sample " << samples;
+          ASSERT_EQ(counts[1], counts[0]) << base << " sample " << samples;
+        }
+        ++samples;
+      }
+    }
+    EXPECT_GT(samples, 100u) << base;
+  }
+}
+
+TEST_F(KnowledgeBaseForRecognition, SavingIsRefusedUntilTheSamplesAreBackOrGone) {
+  const std::string path = TempPath("lean-source.dcr");
+  const std::string target = TempPath("lean-target.dcr");
+  WriteFile(path, kWorkedExample);
+  WriteFile(target, Bytes{1, 2, 3});
+  TBackProp net(path, KnowledgeBaseParts::ForRecognition);
+  EXPECT_EQ(net.PatternName(0), "A");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      if (attempt == 0) {
+        net.SaveToBytes();
+      } else {
+        net.SaveToFile(target);
+      }
+      ADD_FAILURE() << "a network without its samples was saved";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("loaded for recognition only"), std::string::npos) << e.what();
+    }
+  }
+  // The file that was there is left alone, and a copy refuses as well.
+  std::ifstream kept(target, std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(kept), {}), (Bytes{1, 2, 3}));
+  TBackProp copy = net;
+  EXPECT_THROW(copy.SaveToBytes(), Error);
+  // Adding a pattern does not bring the others' samples back.
+  net.AddTrainingPairs({{TLayer{0.0f, 1.0f, 1.0f}}, TLayer{0.0f, -1.0f}, "B"});
+  EXPECT_THROW(net.SaveToBytes(), Error);
+  // A full load does, and an empty training set has none to lose.
+  net.LoadFromFile(path);
+  EXPECT_EQ(net.SaveToBytes(), kWorkedExample);
+  net.LoadFromBytes(kWorkedExample, KnowledgeBaseParts::ForRecognition);
+  EXPECT_THROW(net.SaveToBytes(), Error);
+  net.ClearTrainingSet();
+  EXPECT_NO_THROW(net.SaveToBytes());
+}
+
+// Damage the full load refuses is refused for recognition with the same
+// message, from memory and from disk, and leaves the network as it was; what
+// the full load accepts loads for recognition too.
+TEST_F(KnowledgeBaseForRecognition, DamagedFilesAreRefusedAsByAFullLoad) {
+  std::mt19937_64 random(91);
+  TBackProp source = reference::RandomNetwork(6, 3, 4, random);
+  source.InputRows = 2;
+  source.InputCols = 3;
+  source.OutputRows = 2;
+  source.OutputCols = 2;
+  source.AddTrainingPairs({{TLayer(7, 1.0f), TLayer(7, -1.0f)}, TLayer(5, 1.0f), "ab"});
+  source.AddTrainingPairs({{}, TLayer(5, -1.0f), ""});
+  source.AddTrainingPairs({{TLayer(7, 0.5f)}, TLayer(5, 1.0f), "xyz"});
+  const std::vector<Bytes> goods = {kWorkedExample, source.SaveToBytes()};
+  const int32_t interesting[] = {-1, 0, 1, 2, 3, 7, 100, 65536, INT32_MAX, INT32_MIN, 0x40000000};
+  const std::string path = TempPath("lean-damaged.dcr");
+  const auto outcome = [&](const Bytes& bytes, KnowledgeBaseParts parts, bool fromDisk, TBackProp& net) {
+    try {
+      if (fromDisk) {
+        if (parts == KnowledgeBaseParts::All) {
+          net.LoadFromFile(path);
+        } else {
+          net.LoadForRecognition(path);
+        }
+      } else {
+        net.LoadFromBytes(bytes, parts);
+      }
+      return std::string();
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+  };
+  int refused = 0, loaded = 0;
+  for (int trial = 0; trial < 1500; ++trial) {
+    Bytes b = goods[size_t(trial % 2)];
+    // Every cut of the worked example first, then random damage.
+    if (trial < int(kWorkedExample.size()) * 2 && trial % 2 == 0) {
+      b.resize(size_t(trial / 2));
+    } else {
+      for (int e = 1 + int(random() % 3); e > 0; --e) {
+        switch (random() % 3) {
+          case 0:
+            b[random() % b.size()] = uint8_t(random());
+            break;
+          case 1:
+            PutInt(b, (random() % (b.size() / 4)) * 4, interesting[random() % std::size(interesting)]);
+            break;
+          default:
+            b.resize(std::max<size_t>(4, random() % (b.size() + 1)));
+            break;
+        }
+      }
+    }
+    const bool fromDisk = trial % 3 == 0;
+    if (fromDisk) WriteFile(path, b);
+    TBackProp full(2, 2, 2), lean(2, 2, 2);
+    const Snapshot before(lean);
+    const std::string fullError = outcome(b, KnowledgeBaseParts::All, fromDisk, full);
+    const std::string leanError = outcome(b, KnowledgeBaseParts::ForRecognition, fromDisk, lean);
+    ASSERT_EQ(leanError, fullError) << "trial " << trial;
+    if (fullError.empty()) {
+      ++loaded;
+      ExpectSameButSamples(full, lean, "trial " + std::to_string(trial));
+    } else {
+      ++refused;
+      ASSERT_TRUE(Snapshot(lean) == before) << "trial " << trial;
+    }
+  }
+  EXPECT_GT(refused, 500);
+  EXPECT_GT(loaded, 50);
+}
+
+// A base larger than the reader's block, whose samples straddle its
+// boundaries and are passed over by seeking, loads for recognition as in
+// full, and cut anywhere it is refused as the full load refuses it.
+TEST_F(KnowledgeBaseForRecognition, LargeFilesFromDisk) {
+  std::mt19937_64 random(6);
+  TBackProp source = reference::RandomNetwork(7, 5, 3, random);
+  source.InputRows = 7;
+  source.InputCols = 1;
+  source.OutputRows = 3;
+  source.OutputCols = 1;
+  for (int p = 0; p < 300; ++p) {
+    source.AddTrainingPairs({std::vector<TLayer>(size_t(p % 17 + 20), TLayer(8, float(p % 3) - 1.0f)),
+                             TLayer{0.0f, 1.0f, -1.0f, float(p)}, std::string(size_t(p % 5), char('a' + p % 26))});
+  }
+  const Bytes bytes = source.SaveToBytes();
+  ASSERT_GT(bytes.size(), size_t(3) << 16);
+  const std::string path = TempPath("lean-large.dcr");
+  WriteFile(path, bytes);
+  TBackProp full(path), lean(path, KnowledgeBaseParts::ForRecognition);
+  ExpectSameButSamples(full, lean, "whole");
+  for (size_t cut : {size_t(65535), size_t(65536), size_t(65537), size_t(200001), bytes.size() - 37, bytes.size() - 1}) {
+    WriteFile(path, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut)));
+    std::string errors[2];
+    for (int k = 0; k < 2; ++k) {
+      TBackProp net(2, 2, 2);
+      try {
+        if (k == 0) {
+          net.LoadFromFile(path);
+        } else {
+          net.LoadForRecognition(path);
+        }
+      } catch (const Error& e) {
+        errors[k] = e.what();
+      }
+    }
+    EXPECT_EQ(errors[0].rfind("Knowledge base '" + path + "' is damaged: ", 0), 0u) << errors[0];
+    EXPECT_EQ(errors[1], errors[0]) << cut;
   }
 }
 

@@ -34,10 +34,10 @@ std::string ResolveKnowledgeBase(const std::optional<std::string>& option) {
   return (fs::path(BundledKnowledgeBaseFolder()) / "latin.dcr").string();
 }
 
-std::unique_ptr<kyt::TBackProp> LoadKnowledgeBase(const std::string& fileName) {
+std::unique_ptr<kyt::TBackProp> LoadKnowledgeBase(const std::string& fileName, kyt::KnowledgeBaseParts parts) {
   std::unique_ptr<kyt::TBackProp> network;
   try {
-    network = std::make_unique<kyt::TBackProp>(fileName);
+    network = std::make_unique<kyt::TBackProp>(fileName, parts);
   } catch (const std::exception& e) {
     throw kyt::Error("cannot load knowledge base " + fileName + ": " + e.what());
   }

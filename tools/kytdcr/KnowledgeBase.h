@@ -17,7 +17,9 @@ std::string ResolveKnowledgeBase(const std::optional<std::string>& option);
 std::string BundledKnowledgeBaseFolder();
 
 // Loads a knowledge base; raises kyt::Error naming the file when it cannot be
-// read or does not describe a usable network.
-std::unique_ptr<kyt::TBackProp> LoadKnowledgeBase(const std::string& fileName);
+// read or does not describe a usable network. For recognition only its
+// training samples are passed over (and the network cannot be saved).
+std::unique_ptr<kyt::TBackProp> LoadKnowledgeBase(const std::string& fileName,
+                                                  kyt::KnowledgeBaseParts parts = kyt::KnowledgeBaseParts::All);
 
 }  // namespace kytdcr

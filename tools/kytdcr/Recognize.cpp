@@ -156,7 +156,8 @@ int RunRecognize(const Args& args) {
 
   const auto started = std::chrono::steady_clock::now();
   const std::string kbFile = ResolveKnowledgeBase(options.Value("kb"));
-  auto network = LoadKnowledgeBase(kbFile);
+  // Recognition reads the weights, targets and names, not the training samples.
+  auto network = LoadKnowledgeBase(kbFile, kyt::KnowledgeBaseParts::ForRecognition);
   if (verbose) {
     std::fprintf(stderr, "knowledge base %s: %d patterns, grid %dx%d\n", kbFile.c_str(), network->PatternCount(),
                  network->InputCols, network->InputRows);
