@@ -18,19 +18,19 @@ double TDCRFrame::Luminance(Color color) {
 void TDCRFrame::Binarize() {
   const int32_t width = Picture.Width();
   const int32_t height = Picture.Height();
-  ImageArray.assign(size_t(width), std::vector<uint8_t>(size_t(height), 0));
+  ImageArray.Assign(width, height);
 
-  // Pictures are mostly runs of one colour: remember the last verdict. A
-  // pixel's verdict depends on its colour alone, so the picture is read in
-  // its own order, row by row; the writes then go to the same cache lines of
-  // all columns for many rows in a row.
+  // A pixel's verdict depends on its colour alone, so the picture is read once
+  // in its own order, row by row, each row's bits going to the consecutive
+  // words of its band. Pictures are mostly runs of one colour: the last
+  // verdict is remembered.
   bool haveLast = false;
   Color lastColor = 0;
-  uint8_t lastInk = 0;
-  std::vector<uint8_t*> columns(static_cast<size_t>(width));
-  for (int32_t x = 0; x < width; ++x) columns[size_t(x)] = ImageArray[size_t(x)].data();
+  uint64_t lastInk = 0;
   for (int32_t y = 0; y < height; ++y) {
     const Color* row = Picture.Row(y);
+    uint64_t* band = ImageArray.Band(y / TImageArray::kBandRows);
+    const int shift = y % TImageArray::kBandRows;
     for (int32_t x = 0; x < width; ++x) {
       const Color color = row[x];
       if (!haveLast || color != lastColor) {
@@ -38,7 +38,7 @@ void TDCRFrame::Binarize() {
         lastInk = double(BWThreshold) > Luminance(color) ? 1 : 0;
         haveLast = true;
       }
-      columns[size_t(x)][size_t(y)] = lastInk;
+      band[x] |= lastInk << shift;
     }
   }
 }

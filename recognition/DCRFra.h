@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Bitmap.h"
+#include "recognition/ImageArray.h"
 #include "recognition/RecognitionParams.h"
 
 namespace kyt {
@@ -40,7 +41,6 @@ struct TLine {
 };
 
 using TLines = std::vector<TLine>;
-using TImageArray = std::vector<std::vector<uint8_t>>;  // [x][y]: 1 ink, 0 background
 using TPixelLabels = std::vector<int32_t>;
 
 constexpr int32_t kNoLabel = 2147483647;
@@ -81,6 +81,9 @@ class TDCRFrame : public TRecognitionParams {
   void FindWords();
   void FindChars();
   void RecognizeText(TBackProp& network);
+  // RecognizeText's steps after Binarize, on ImageArray as it stands (filled
+  // by a caller that binarised the picture itself), without the busy sign.
+  void RecognizeImageArray(TBackProp& network);
 
  private:
   void BlankPicture();

@@ -55,22 +55,21 @@ namespace {
 // (from 1) stand for picture column left + i - 1 and row top + j - 1.
 // Neighbours already scanned are looked at in the order above, above-left,
 // left, below-left. A labelled neighbour met after the first has only its own
-// entry overwritten, so an earlier link of that entry can be lost.
+// entry overwritten, so an earlier link of that entry can be lost. Only the
+// ink is visited, in the scan's order: every other cell keeps the no-label
+// value it starts with.
 void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t wordWidth, int32_t lineHeight,
                TPixelLabels& labelImage, TPixelLabels& equivalence) {
   const size_t stride = size_t(lineHeight) + 2;
   labelImage.assign((size_t(wordWidth) + 1) * stride, kNoLabel);
   equivalence.clear();
   int32_t counter = 0;
+  const int32_t bottom = top + lineHeight - 1;
   for (int32_t i = 1; i <= wordWidth; ++i) {
-    const std::vector<uint8_t>& column = image[size_t(left + i - 1)];
     int32_t* cell = labelImage.data() + size_t(i) * stride;
     const int32_t* before = cell - stride;
-    for (int32_t j = 1; j <= lineHeight; ++j) {
-      if (column[size_t(top + j - 1)] != 1) {
-        cell[j] = kNoLabel;
-        continue;
-      }
+    image.ForEachInk(left + i - 1, top, bottom, [&](int32_t y) {
+      const int32_t j = y - top + 1;
       const int32_t neighbours[4] = {cell[j - 1], before[j - 1], before[j], before[j + 1]};
       int32_t current = kNoLabel;
       for (int32_t n : neighbours) {
@@ -87,24 +86,26 @@ void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t word
         equivalence.push_back(counter);
         ++counter;
       }
-    }
+    });
   }
 }
 
-void CollectPixels(const TPixelLabels& labelImage, const TPixelLabels& glyphOf, int32_t wordWidth,
-                   int32_t lineHeight, std::vector<TChar>& chars) {
+// Every ink cell has a label; they are visited in the scan's order.
+void CollectPixels(const TImageArray& image, int32_t left, int32_t top, const TPixelLabels& labelImage,
+                   const TPixelLabels& glyphOf, int32_t wordWidth, int32_t lineHeight, std::vector<TChar>& chars) {
   const size_t stride = size_t(lineHeight) + 2;
+  const int32_t bottom = top + lineHeight - 1;
   for (int32_t i = 1; i <= wordWidth; ++i) {
     const int32_t* cell = labelImage.data() + size_t(i) * stride;
-    for (int32_t j = 1; j <= lineHeight; ++j) {
-      if (cell[j] == kNoLabel) continue;
+    image.ForEachInk(left + i - 1, top, bottom, [&](int32_t y) {
+      const int32_t j = y - top + 1;
       TChar& glyph = chars[size_t(glyphOf[size_t(cell[j])])];
       glyph.Pixels.push_back(TPoint{i, j});
       glyph.TopLeft.X = std::min(glyph.TopLeft.X, i);
       glyph.TopLeft.Y = std::min(glyph.TopLeft.Y, j);
       glyph.BottomRight.X = std::max(glyph.BottomRight.X, i);
       glyph.BottomRight.Y = std::max(glyph.BottomRight.Y, j);
-    }
+    });
   }
 }
 
@@ -153,10 +154,8 @@ void MergeNested(std::vector<TChar>& chars) {
 }  // namespace
 
 void TDCRFrame::FindChars() {
-  const int32_t width = int32_t(ImageArray.size());
-  size_t rows = ImageArray.empty() ? 0 : ImageArray.front().size();
-  for (const auto& column : ImageArray) rows = std::min(rows, column.size());
-  const int32_t height = int32_t(rows);
+  const int32_t width = ImageArray.Width();
+  const int32_t height = ImageArray.Height();
 
   for (TLine& line : Lines) {
     const int32_t lineHeight = line.Bottom - line.Top + 1;
@@ -178,7 +177,7 @@ void TDCRFrame::FindChars() {
       blank.TopLeft = TPoint{kNoLabel, kNoLabel};
       blank.BottomRight = TPoint{0, 0};
       word.Chars.assign(size_t(glyphs), blank);
-      CollectPixels(labelImage, equivalence, wordWidth, lineHeight, word.Chars);
+      CollectPixels(ImageArray, word.Left, line.Top, labelImage, equivalence, wordWidth, lineHeight, word.Chars);
       MergeNested(word.Chars);
       for (TChar& glyph : word.Chars) {
         if (!glyph.Skipped) glyph.Skipped = int64_t(glyph.Pixels.size()) < int64_t(NoiseThreshold);

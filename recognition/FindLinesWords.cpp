@@ -6,47 +6,37 @@
 
 namespace kyt {
 
-namespace {
-
-// Rows every column of the array has (they all have the picture's height).
-int32_t ArrayHeight(const TImageArray& image) {
-  if (image.empty()) return 0;
-  size_t rows = image.front().size();
-  for (const auto& column : image) rows = std::min(rows, column.size());
-  return int32_t(rows);
-}
-
-}  // namespace
-
 void TDCRFrame::FindLines() {
   Lines.clear();
-  const int32_t width = int32_t(ImageArray.size());
-  const int32_t height = ArrayHeight(ImageArray);
+  const int32_t width = ImageArray.Width();
+  const int32_t height = width > 0 ? ImageArray.Height() : 0;
   bool open = false;
-  for (int32_t y = 0; y < height; ++y) {
-    bool ink = false;
-    for (int32_t x = 0; x < width; ++x) {
-      if (ImageArray[size_t(x)][size_t(y)] == 1) {
-        ink = true;
-        break;
+  // A band's words ORed over all columns tell which of its rows hold ink.
+  for (int32_t band = 0; band * TImageArray::kBandRows < height; ++band) {
+    const uint64_t* words = ImageArray.Band(band);
+    uint64_t rows = 0;
+    for (int32_t x = 0; x < width; ++x) rows |= words[x];
+    const int32_t first = band * TImageArray::kBandRows;
+    const int32_t last = std::min(height, first + TImageArray::kBandRows);
+    for (int32_t y = first; y < last; ++y) {
+      const bool ink = (rows >> (y - first)) & 1u;
+      if (ink && !open) {
+        TLine line;
+        line.Top = y;
+        Lines.push_back(std::move(line));
+        open = true;
+      } else if (!ink && open) {
+        Lines.back().Bottom = y - 1;
+        open = false;
       }
-    }
-    if (ink && !open) {
-      TLine line;
-      line.Top = y;
-      Lines.push_back(std::move(line));
-      open = true;
-    } else if (!ink && open) {
-      Lines.back().Bottom = y - 1;
-      open = false;
     }
   }
   if (open) Lines.back().Bottom = height - 1;
 }
 
 void TDCRFrame::FindWords() {
-  const int32_t width = int32_t(ImageArray.size());
-  const int32_t height = ArrayHeight(ImageArray);
+  const int32_t width = ImageArray.Width();
+  const int32_t height = ImageArray.Height();
   for (TLine& line : Lines) {
     line.Words.clear();
     const int32_t top = std::max(line.Top, 0);
@@ -55,17 +45,13 @@ void TDCRFrame::FindWords() {
     int32_t gap = 0;
     for (int32_t x = 0; x < width; ++x) {
       ++gap;
-      const std::vector<uint8_t>& column = ImageArray[size_t(x)];
-      for (int32_t y = top; y <= bottom; ++y) {
-        if (column[size_t(y)] == 1) {
-          gap = 0;
-          if (!open) {
-            TWord word;
-            word.Left = x;
-            line.Words.push_back(std::move(word));
-            open = true;
-          }
-          break;
+      if (top <= bottom && ImageArray.AnyInk(x, top, bottom)) {
+        gap = 0;
+        if (!open) {
+          TWord word;
+          word.Left = x;
+          line.Words.push_back(std::move(word));
+          open = true;
         }
       }
       // With SpaceWidth 0 or below this closes every word in its own column.

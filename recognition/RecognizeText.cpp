@@ -30,8 +30,11 @@ class HourglassCursor {
 
 void TDCRFrame::RecognizeText(TBackProp& network) {
   HourglassCursor hourglass;
-
   Binarize();
+  RecognizeImageArray(network);
+}
+
+void TDCRFrame::RecognizeImageArray(TBackProp& network) {
   FindLines();
   FindWords();
   FindChars();

@@ -30,9 +30,9 @@ TEST(ToolSpaceWidth, WithoutClearWordGapsNothingSplits) {
 TEST(ToolSpaceWidth, MeasuredOnTheLinesOfAPicture) {
   // Line 1: ink columns 0-1, gap 2, 4-5, gap 10, 16-17; line 2 (rows 4-5):
   // 0-1, gap 1, 3. Rows 2-3 are empty, so the lines are separate.
-  kyt::TImageArray ink(20, std::vector<uint8_t>(6, 0));
-  for (int x : {0, 1, 4, 5, 16, 17}) ink[size_t(x)][1] = 1;
-  for (int x : {0, 1, 3}) ink[size_t(x)][5] = 1;
+  kyt::TImageArray ink(20, 6);
+  for (int x : {0, 1, 4, 5, 16, 17}) ink.SetInk(x, 1);
+  for (int x : {0, 1, 3}) ink.SetInk(x, 5);
   kyt::TLines lines(2);
   lines[0].Top = 0, lines[0].Bottom = 1;
   lines[1].Top = 4, lines[1].Bottom = 5;

@@ -274,7 +274,7 @@ std::vector<CutGlyph> CutLine(const LabelledLine& line, int32_t bw, int32_t nois
   const int32_t w = line.picture.Width(), h = line.picture.Height();
   for (int32_t x = 0; x < w; ++x)
     for (int32_t y = 0; y < h; ++y)
-      if (frame.ImageArray[size_t(x)][size_t(y)] != 0 && line.Label(x, y) >= 0) total[size_t(line.Label(x, y))]++;
+      if (frame.ImageArray.Ink(x, y) && line.Label(x, y) >= 0) total[size_t(line.Label(x, y))]++;
 
   std::vector<CutGlyph> out;
   std::vector<int32_t> count(size_t(chars), 0);

@@ -77,7 +77,7 @@ int RunSegment(const Args& args) {
     canvas.Fill(kyt::kWhite);
     for (int32_t x = 0; x < canvas.Width(); ++x)
       for (int32_t y = 0; y < canvas.Height(); ++y)
-        if (frame.ImageArray[size_t(x)][size_t(y)] != 0) canvas.SetPixel(x, y, kInk);
+        if (frame.ImageArray.Ink(x, y)) canvas.SetPixel(x, y, kInk);
   }
   size_t words = 0, glyphs = 0, merged = 0, noise = 0;
   for (const kyt::TLine& line : frame.Lines) {

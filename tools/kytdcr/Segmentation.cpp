@@ -75,19 +75,13 @@ int32_t SpaceWidthFromGaps(std::vector<int32_t> gaps, int32_t fallback) {
 
 int32_t EstimateSpaceWidth(const kyt::TImageArray& ink, const kyt::TLines& lines, int32_t fallback) {
   std::vector<int32_t> gaps;
-  const int32_t width = int32_t(ink.size());
+  const int32_t width = ink.Width();
   for (const kyt::TLine& line : lines) {
+    const int32_t top = std::max(line.Top, 0), bottom = std::min(line.Bottom, ink.Height() - 1);
+    if (top > bottom) continue;
     int32_t lastInk = -1;
     for (int32_t x = 0; x < width; ++x) {
-      const auto& column = ink[size_t(x)];
-      bool hasInk = false;
-      for (int32_t y = line.Top; y <= line.Bottom && y < int32_t(column.size()); ++y) {
-        if (column[size_t(y)] != 0) {
-          hasInk = true;
-          break;
-        }
-      }
-      if (!hasInk) continue;
+      if (!ink.AnyInk(x, top, bottom)) continue;
       if (lastInk >= 0 && x - lastInk > 1) gaps.push_back(x - lastInk - 1);
       lastInk = x;
     }
