@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <utility>
 
 #include "core/Error.h"
 #include "window/PictureLoader.h"
@@ -27,7 +28,7 @@ std::string SniffPictureFormat(const std::vector<uint8_t>& b) {
   return "";
 }
 
-kyt::Bitmap ReadPictureInput(const std::string& name) {
+PictureFile ReadPictureFile(const std::string& name) {
   std::vector<uint8_t> bytes;
   if (name == "-") {
     bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -58,11 +59,17 @@ kyt::Bitmap ReadPictureInput(const std::string& name) {
   }
   if (format.empty()) format = SniffPictureFormat(bytes);
   if (format.empty()) throw kyt::Error("unsupported picture format");
-  kyt::Bitmap picture = kyt::DecodePicture(bytes, format);
+  return PictureFile{std::move(bytes), std::move(format)};
+}
+
+kyt::Bitmap DecodePictureFile(const PictureFile& file) {
+  kyt::Bitmap picture = kyt::DecodePicture(file.bytes, file.format);
   if (picture.Empty())
     throw kyt::Error("empty picture (" + std::to_string(picture.Width()) + " x " + std::to_string(picture.Height()) +
                      " pixels)");
   return picture;
 }
+
+kyt::Bitmap ReadPictureInput(const std::string& name) { return DecodePictureFile(ReadPictureFile(name)); }
 
 }  // namespace kytdcr

@@ -7,8 +7,10 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "Commands.h"
+#include "InkInput.h"
 #include "KnowledgeBase.h"
 #include "Options.h"
 #include "PageOutput.h"
@@ -178,15 +180,37 @@ int RunRecognize(const Args& args) {
     PageResult result;
     result.file = pictureFile;
     try {
-      kyt::Bitmap picture;
+      const auto cannotRead = [&](const std::exception& e) {
+        return kyt::Error("cannot read picture " + (pictureFile == "-" ? "from standard input" : pictureFile) + ": " +
+                          e.what());
+      };
+      PictureFile input;
       try {
-        picture = ReadPictureInput(pictureFile);
+        input = ReadPictureFile(pictureFile);
       } catch (const std::exception& e) {
-        throw kyt::Error("cannot read picture " + (pictureFile == "-" ? "from standard input" : pictureFile) + ": " +
-                         e.what());
+        throw cannotRead(e);
       }
+      // The plug-in's recognition with all three parameters given needs only
+      // the ink, which bit and grey maps and PNG pictures decode to directly.
+      std::optional<kyt::TImageArray> ink;
+      if (plugin && settings.bw && settings.noise && settings.space && !options.Has("explain"))
+        ink = DecodeInk(input, *settings.bw);
+      kyt::Bitmap picture;
+      if (!ink) {
+        try {
+          picture = DecodePictureFile(input);
+        } catch (const std::exception& e) {
+          throw cannotRead(e);
+        }
+      }
+      input = PictureFile{};  // the file's bytes are not needed any more
       try {
-        if (plugin) {
+        if (ink) {
+          std::string text;
+          result.page = reader::ReadInkAsPlugin(std::move(*ink), *network, *settings.bw, *settings.noise,
+                                                *settings.space, text, format != PageFormat::Text);
+          result.pluginText = std::move(text);
+        } else if (plugin) {
           std::string text;
           // Plain text needs the plug-in's text only, not each glyph's box and score.
           result.page = ReadAsPlugin(picture, *network, settings, text, options.Has("explain"),

@@ -177,19 +177,15 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
   return page;
 }
 
-Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
-                      std::string& pluginText, bool glyphs) {
-  kyt::TDCRFrame frame;
-  frame.AssignPicture(picture);
-  frame.BWThreshold = bw;
-  frame.NoiseThreshold = noise;
-  frame.SpaceWidth = space;
-  frame.RecognizeText(network);
-  pluginText = frame.ResultText;
+namespace {
 
+// The page of a frame the plug-in's recognition has just run in.
+Page PluginPage(const kyt::TDCRFrame& frame, int32_t width, int32_t height, kyt::TBackProp& network, int32_t bw,
+                int32_t noise, int32_t space, std::string& pluginText, bool glyphs) {
+  pluginText = frame.ResultText;
   Page page;
-  page.width = picture.Width();
-  page.height = picture.Height();
+  page.width = width;
+  page.height = height;
   page.bw = bw, page.noise = noise, page.space = space;
   if (!glyphs) return page;
   Classifier classifier(network);
@@ -229,6 +225,31 @@ Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32
     page.lines.push_back(std::move(out));
   }
   return page;
+}
+
+}  // namespace
+
+Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
+                      std::string& pluginText, bool glyphs) {
+  kyt::TDCRFrame frame;
+  frame.AssignPicture(picture);
+  frame.BWThreshold = bw;
+  frame.NoiseThreshold = noise;
+  frame.SpaceWidth = space;
+  frame.RecognizeText(network);
+  return PluginPage(frame, picture.Width(), picture.Height(), network, bw, noise, space, pluginText, glyphs);
+}
+
+Page ReadInkAsPlugin(kyt::TImageArray ink, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
+                     std::string& pluginText, bool glyphs) {
+  kyt::TDCRFrame frame;
+  const int32_t width = ink.Width(), height = ink.Height();
+  frame.ImageArray = std::move(ink);
+  frame.BWThreshold = bw;
+  frame.NoiseThreshold = noise;
+  frame.SpaceWidth = space;
+  frame.RecognizeImageArray(network);
+  return PluginPage(frame, width, height, network, bw, noise, space, pluginText, glyphs);
 }
 
 }  // namespace kytdcr::reader

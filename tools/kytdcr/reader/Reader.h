@@ -66,4 +66,8 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
 Page ReadPageAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
                       std::string& pluginText, bool glyphs = true);
 
+// The same for a picture already binarised at `bw` (as Binarize would).
+Page ReadInkAsPlugin(kyt::TImageArray ink, kyt::TBackProp& network, int32_t bw, int32_t noise, int32_t space,
+                     std::string& pluginText, bool glyphs = true);
+
 }  // namespace kytdcr::reader

@@ -1,0 +1,249 @@
+#include "InkInput.h"
+
+#include <png.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/ByteReader.h"
+#include "core/DecodeBudget.h"
+#include "core/Error.h"
+
+namespace kytdcr {
+
+namespace {
+
+// Binarize's verdict on a colour.
+uint64_t InkOf(kyt::Color color, int32_t threshold) {
+  return double(threshold) > kyt::TDCRFrame::Luminance(color) ? 1 : 0;
+}
+
+// The verdict on each grey level a map's sample becomes: the map decoder
+// scales a sample v of maximum m to (255 v + m / 2) / m.
+std::array<uint64_t, 256> GreyVerdicts(int32_t threshold) {
+  std::array<uint64_t, 256> ink{};
+  for (uint32_t v = 0; v < 256; ++v) ink[v] = InkOf(kyt::MakeColor(uint8_t(v), uint8_t(v), uint8_t(v)), threshold);
+  return ink;
+}
+
+uint8_t Scale(uint32_t value, uint32_t maxValue) { return uint8_t((uint64_t(value) * 255u + maxValue / 2) / maxValue); }
+
+// Any fault of the file: the caller decodes it the usual way, which names it.
+struct NotForInk {};
+
+bool IsBlank(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+// The text of a portable map, read as its decoder reads it.
+class MapText {
+ public:
+  explicit MapText(const std::vector<uint8_t>& bytes) : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+
+  void SkipBlanks() {
+    while (p_ < end_) {
+      if (IsBlank(*p_)) {
+        ++p_;
+      } else if (*p_ == '#') {
+        while (p_ < end_ && *p_ != '\n' && *p_ != '\r') ++p_;
+      } else {
+        break;
+      }
+    }
+  }
+  uint32_t Number(uint32_t limit) {
+    SkipBlanks();
+    if (p_ == end_ || !IsDigit(*p_)) throw NotForInk{};
+    uint64_t value = 0;
+    while (p_ < end_ && IsDigit(*p_)) {
+      value = value * 10 + uint64_t(*p_++ - '0');
+      if (value > limit) throw NotForInk{};
+    }
+    return uint32_t(value);
+  }
+  uint32_t Bit() {
+    SkipBlanks();
+    if (p_ == end_ || (*p_ != '0' && *p_ != '1')) throw NotForInk{};
+    return uint32_t(*p_++ - '0');
+  }
+  void HeaderEnd() {
+    if (p_ == end_ || !IsBlank(*p_)) throw NotForInk{};
+    ++p_;
+  }
+  void Skip(size_t n) { p_ += n; }
+  uint64_t Left() const { return uint64_t(end_ - p_); }
+  const uint8_t* Take(uint64_t count) {
+    if (Left() < count) throw NotForInk{};
+    const uint8_t* at = p_;
+    p_ += count;
+    return at;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+// P1, P2, P4 and P5; P3 and P6 (colour) are left to the decoder.
+std::optional<kyt::TImageArray> PortableMapInk(const std::vector<uint8_t>& bytes, int32_t threshold) {
+  if (bytes.size() < 2 || bytes[0] != 'P') return std::nullopt;
+  const int kind = bytes[1] - '0';
+  if (kind != 1 && kind != 2 && kind != 4 && kind != 5) return std::nullopt;
+  MapText in(bytes);
+  in.Skip(2);
+  const uint32_t width = in.Number(uint32_t(kyt::Bitmap::kMaxPixels));
+  const uint32_t height = in.Number(uint32_t(kyt::Bitmap::kMaxPixels));
+  if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(kyt::Bitmap::kMaxPixels)) return std::nullopt;
+  const bool bitmap = kind == 1 || kind == 4;
+  const uint32_t maxValue = bitmap ? 1 : in.Number(65535);
+  if (maxValue == 0) return std::nullopt;
+  const bool plain = kind <= 2;
+  const uint64_t pixels = uint64_t(width) * height;
+  const uint32_t sampleBytes = maxValue < 256 ? 1 : 2;
+  uint64_t needed = pixels;  // a plain map takes at least one character per sample
+  if (!plain) {
+    in.HeaderEnd();
+    needed = kind == 4 ? (uint64_t(width) + 7) / 8 * height : pixels * sampleBytes;
+  }
+  if (in.Left() < needed) return std::nullopt;
+
+  const std::array<uint64_t, 256> grey = GreyVerdicts(threshold);
+  // The ink of each sample value (a bitmap's 1 is black).
+  std::array<uint64_t, 256> ink{};
+  if (bitmap) {
+    ink[0] = grey[255];
+    ink[1] = grey[0];
+  } else {
+    for (uint32_t v = 0; v <= maxValue && v < 256; ++v) ink[v] = grey[Scale(v, maxValue)];
+  }
+  kyt::TImageArray image{int32_t(width), int32_t(height)};
+  for (uint32_t y = 0; y < height; ++y) {
+    uint64_t* band = image.Band(int32_t(y / kyt::TImageArray::kBandRows));
+    const int shift = int(y % kyt::TImageArray::kBandRows);
+    if (kind == 1) {
+      for (uint32_t x = 0; x < width; ++x) band[x] |= ink[in.Bit()] << shift;
+    } else if (kind == 2) {
+      for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t v = in.Number(maxValue);
+        band[x] |= (maxValue < 256 ? ink[v] : grey[Scale(v, maxValue)]) << shift;
+      }
+    } else if (kind == 4) {
+      const uint8_t* src = in.Take((uint64_t(width) + 7) / 8);
+      for (uint32_t x = 0; x < width; ++x) band[x] |= ink[(src[x / 8] >> (7 - x % 8)) & 1u] << shift;
+    } else if (sampleBytes == 1) {
+      const uint8_t* src = in.Take(width);
+      uint8_t largest = 0;
+      for (uint32_t x = 0; x < width; ++x) {
+        largest = std::max(largest, src[x]);
+        band[x] |= ink[src[x]] << shift;
+      }
+      if (largest > maxValue) return std::nullopt;
+    } else {
+      const uint8_t* src = in.Take(uint64_t(width) * 2);
+      for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t v = (uint32_t(src[2 * x]) << 8) | src[2 * x + 1];
+        if (v > maxValue) return std::nullopt;
+        band[x] |= grey[Scale(v, maxValue)] << shift;
+      }
+    }
+  }
+  return image;
+}
+
+class PngImage {
+ public:
+  PngImage() {
+    image_ = png_image{};
+    image_.version = PNG_IMAGE_VERSION;
+  }
+  ~PngImage() { png_image_free(&image_); }
+  PngImage(const PngImage&) = delete;
+  PngImage& operator=(const PngImage&) = delete;
+  png_image* get() { return &image_; }
+
+ private:
+  png_image image_;
+};
+
+// The checks of the PNG decoder before it takes memory, with the chunks that
+// could change a grey picture's levels (transparency and colour space) noted.
+bool PngChunksAllowInk(const std::vector<uint8_t>& bytes, bool& plainGrey) {
+  kyt::ByteReader reader(bytes, "PNG");
+  reader.Skip(8);
+  plainGrey = true;
+  while (reader.Has(8)) {
+    const uint32_t length = reader.U32BE();
+    const uint8_t* type = reader.Take(4);
+    if (!reader.Has(uint64_t(length) + 4)) return false;
+    if (std::memcmp(type, "IEND", 4) == 0) return true;
+    for (const char* colour : {"tRNS", "gAMA", "sRGB", "iCCP", "cHRM", "sBIT"})
+      if (std::memcmp(type, colour, 4) == 0) plainGrey = false;
+    reader.Skip(uint64_t(length) + 4);
+  }
+  return false;
+}
+
+// Grey pictures of up to 8 bits without transparency or colour space chunks
+// are read as one grey byte a pixel, which are the levels the decoder's RGB
+// triples repeat; anything else as the decoder reads it, RGB over white.
+std::optional<kyt::TImageArray> PngInk(const std::vector<uint8_t>& bytes, int32_t threshold) {
+  if (bytes.size() < 26 || png_sig_cmp(bytes.data(), 0, 8) != 0) return std::nullopt;
+  bool plainGrey = false;
+  if (!PngChunksAllowInk(bytes, plainGrey)) return std::nullopt;
+  PngImage image;
+  if (!png_image_begin_read_from_memory(image.get(), bytes.data(), bytes.size())) return std::nullopt;
+  const uint32_t width = image.get()->width, height = image.get()->height;
+  if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(kyt::Bitmap::kMaxPixels)) return std::nullopt;
+  constexpr uint64_t kMaxDeflateRatio = 1032;
+  const uint32_t bitDepth = bytes[24], colourType = bytes[25];
+  const uint32_t channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+  const uint64_t imageBytes = uint64_t(height) * ((uint64_t(width) * bitDepth * channels + 7) / 8);
+  if (imageBytes / kMaxDeflateRatio > bytes.size()) return std::nullopt;
+  kyt::budget::CheckPixelBudget("PNG", width, height, bytes.size());
+
+  const bool grey = plainGrey && colourType == 0 && bitDepth <= 8;
+  image.get()->format = grey ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+  const size_t stride = size_t(width) * (grey ? 1 : 3);
+  std::vector<uint8_t> samples(stride * height);
+  png_color white{255, 255, 255};
+  if (!png_image_finish_read(image.get(), &white, samples.data(), static_cast<png_int_32>(stride), nullptr))
+    return std::nullopt;
+
+  kyt::TImageArray ink{int32_t(width), int32_t(height)};
+  const std::array<uint64_t, 256> greyInk = GreyVerdicts(threshold);
+  kyt::Color last = 0;
+  uint64_t lastInk = InkOf(last, threshold);
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* src = samples.data() + stride * y;
+    uint64_t* band = ink.Band(int32_t(y / kyt::TImageArray::kBandRows));
+    const int shift = int(y % kyt::TImageArray::kBandRows);
+    if (grey) {
+      for (uint32_t x = 0; x < width; ++x) band[x] |= greyInk[src[x]] << shift;
+      continue;
+    }
+    for (uint32_t x = 0; x < width; ++x, src += 3) {
+      const kyt::Color colour = kyt::MakeColor(src[0], src[1], src[2]);
+      if (colour != last) {
+        last = colour;
+        lastInk = InkOf(colour, threshold);
+      }
+      band[x] |= lastInk << shift;
+    }
+  }
+  return ink;
+}
+
+}  // namespace
+
+std::optional<kyt::TImageArray> DecodeInk(const PictureFile& file, int32_t bwThreshold) {
+  try {
+    if (file.format == "ppm" || file.format == "pgm" || file.format == "pbm") return PortableMapInk(file.bytes, bwThreshold);
+    if (file.format == "png") return PngInk(file.bytes, bwThreshold);
+  } catch (const NotForInk&) {
+  } catch (const kyt::Error&) {
+  }
+  return std::nullopt;
+}
+
+}  // namespace kytdcr
