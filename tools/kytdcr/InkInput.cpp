@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -133,12 +134,9 @@ std::optional<kyt::TImageArray> PortableMapInk(const std::vector<uint8_t>& bytes
       for (uint32_t x = 0; x < width; ++x) band[x] |= ink[(src[x / 8] >> (7 - x % 8)) & 1u] << shift;
     } else if (sampleBytes == 1) {
       const uint8_t* src = in.Take(width);
-      uint8_t largest = 0;
-      for (uint32_t x = 0; x < width; ++x) {
-        largest = std::max(largest, src[x]);
-        band[x] |= ink[src[x]] << shift;
-      }
-      if (largest > maxValue) return std::nullopt;
+      for (uint32_t x = 0; x < width; ++x) band[x] |= ink[src[x]] << shift;
+      // A byte cannot exceed 255; below that the decoder refuses larger samples.
+      if (maxValue < 255 && *std::max_element(src, src + width) > maxValue) return std::nullopt;
     } else {
       const uint8_t* src = in.Take(uint64_t(width) * 2);
       for (uint32_t x = 0; x < width; ++x) {
