@@ -13,10 +13,15 @@
 # resident memory (GNU time, one extra run), and the ratio of its median CPU
 # time to ocrad's.
 #
+# With --instructions it also counts the instructions each program runs on
+# each page under callgrind (valgrind), which unlike the times do not change
+# with the machine's load; callgrind runs the AVX2 kernels where the
+# processor has AVX-512, since valgrind has no AVX-512.
+#
 # This is a measurement, not a test: it prints figures and never fails on them.
 #
 # Usage: bench/speed.sh [--kytdcr PATH] [--runs N] [--glyphs "500 1800 7000"]
-#          [--font FONT] [--size PX] [--kb KB] [--keep DIR]
+#          [--font FONT] [--size PX] [--kb KB] [--keep DIR] [--instructions]
 # Environment: KYTDCR (path of the kytdcr program).
 set -euo pipefail
 
@@ -29,6 +34,7 @@ font=DejaVuSans
 size=24
 kb=latin
 keep=""
+instructions=0
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -39,12 +45,17 @@ while [ $# -gt 0 ]; do
     --size) size=$2; shift 2 ;;
     --kb) kb=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
+    --instructions) instructions=1; shift ;;
     -h|--help) bench_usage; exit 0 ;;
     *) echo "speed.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
 
 bench_setup
+if [ $instructions -eq 1 ] && ! have valgrind; then
+  echo "speed.sh: valgrind is not installed; no instruction counts" >&2
+  instructions=0
+fi
 have_ocrad=1
 have ocrad || { have_ocrad=0; echo "speed.sh: ocrad is not installed; no ratios" >&2; }
 
@@ -66,11 +77,12 @@ for n in $glyphs; do
   pages+=("$work/page-$n.pgm")
 done
 
-python3 - "$kytdcr" "$kb" "$runs" "$have_ocrad" "${pages[@]}" <<'PY'
+python3 - "$kytdcr" "$kb" "$runs" "$have_ocrad" "$instructions" "${pages[@]}" <<'PY'
 import os, re, statistics, subprocess, sys, time
 
 kytdcr, kb, runs, have_ocrad = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4] == "1"
-pages = sys.argv[5:]
+count_instructions = sys.argv[5] == "1"
+pages = sys.argv[6:]
 have_time = os.access("/usr/bin/time", os.X_OK)
 
 # The text goes to standard output, which is /dev/null (ocrad's -o refuses an
@@ -122,4 +134,22 @@ for page in pages:
         print("%-6s %7d  %-16s %10.1f %10.1f %9.1f %8s" % (
             n, count, name, 1000 * c, 1000 * statistics.median(wall[name]), peaks[name] / 1024.0, ratio))
 print("(%d rounds; medians; CPU = user + system time of the process)" % runs)
+
+# Instructions of the whole process, from callgrind's closing report.
+def instructions(argv):
+    r = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + argv,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    m = re.search(r"Collected : (\d+)", r.stderr)
+    return int(m.group(1)) if m else 0
+
+if count_instructions:
+    print()
+    print("%-6s %-16s %14s %9s" % ("page", "program", "instructions", "/ocrad"))
+    for page in pages:
+        n = int(re.search(r"page-(\d+)\.pgm$", page).group(1))
+        counts = [(name, instructions(argv)) for name, argv in programs(page)]
+        base = dict(counts).get("ocrad")
+        for name, c in counts:
+            print("%-6s %-16s %14s %9s" % (n, name, "{:,}".format(c), "%.2f" % (c / base) if base else "-"))
+    print("(callgrind, whole process)")
 PY
