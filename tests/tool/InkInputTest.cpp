@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#if defined(KYT_HAVE_TIFF)
+#include <tiffio.h>
+#endif
+
 #include <array>
 #include <fstream>
 #include <iterator>
@@ -122,6 +126,39 @@ Bytes GreyPng(const kyt::Bitmap& p, int depth, bool gamma) {
   return png;
 }
 
+Bytes FileBytes(const std::string& path);
+
+#if defined(KYT_HAVE_TIFF)
+// A one-bit TIFF of the picture's greys below 128, written by libtiff.
+Bytes BilevelTiff(const kyt::Bitmap& p, uint16_t photometric, uint16_t compression, uint16_t fillOrder,
+                  uint32_t rowsPerStrip) {
+  const std::string path = ::testing::TempDir() + "/kyt_ink_input.tif";
+  TIFF* tiff = TIFFOpen(path.c_str(), "w");
+  EXPECT_NE(tiff, nullptr);
+  if (!tiff) return {};
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(p.Width()));
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(p.Height()));
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression);
+  TIFFSetField(tiff, TIFFTAG_FILLORDER, fillOrder);
+  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  std::vector<uint8_t> line(size_t(p.Width() + 7) / 8);
+  for (int32_t y = 0; y < p.Height(); ++y) {
+    std::fill(line.begin(), line.end(), 0);
+    for (int32_t x = 0; x < p.Width(); ++x) {
+      const bool black = GreyOf(p.Pixel(x, y)) < 128;
+      if (black == (photometric == PHOTOMETRIC_MINISWHITE)) line[size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+    }
+    TIFFWriteScanline(tiff, line.data(), uint32_t(y), 0);
+  }
+  TIFFClose(tiff);
+  return FileBytes(path);
+}
+#endif
+
 Bytes FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -143,6 +180,12 @@ std::vector<Case> Cases() {
       {"PNG grey 1", {GreyPng(page, 1, false), "png"}}, {"PNG grey 8 gamma", {GreyPng(page, 8, true), "png"}},
       {"PNG RGB", {kyt::EncodePng(page), "png"}},
   };
+#if defined(KYT_HAVE_TIFF)
+  cases.push_back({"TIFF white is zero", {BilevelTiff(page, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE, FILLORDER_MSB2LSB, 16), "tif"}});
+  cases.push_back({"TIFF black is zero, PackBits", {BilevelTiff(page, PHOTOMETRIC_MINISBLACK, COMPRESSION_PACKBITS, FILLORDER_MSB2LSB, 7), "tiff"}});
+  cases.push_back({"TIFF G4, bits reversed", {BilevelTiff(page, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4, FILLORDER_LSB2MSB, 1000), "tif"}});
+  cases.push_back({"TIFF LZW", {BilevelTiff(page, PHOTOMETRIC_MINISBLACK, COMPRESSION_LZW, FILLORDER_MSB2LSB, 5), "fax"}});
+#endif
   for (const char* sample : {"sample.png", "sample-ru.png"})
     cases.push_back({sample, {FileBytes(std::string(KYT_SOURCE_DIR) + "/data/samples/" + sample), "png"}});
   return cases;
@@ -202,6 +245,12 @@ TEST(InkInput, OtherKindsAndDamagedFilesAreLeftToTheDecoder) {
   Bytes badCrc = png;
   badCrc[40] ^= 0x55;
   left.push_back({badCrc, "png"});
+#if defined(KYT_HAVE_TIFF)
+  const Bytes tif = BilevelTiff(page, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE, FILLORDER_MSB2LSB, 16);
+  left.push_back({Bytes(tif.begin(), tif.begin() + std::ptrdiff_t(tif.size() / 2)), "tif"});
+  const Bytes g4 = BilevelTiff(page, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4, FILLORDER_MSB2LSB, 1000);
+  left.push_back({Bytes(g4.begin() + 8, g4.end()), "tif"});
+#endif
   for (size_t k = 0; k < left.size(); ++k) EXPECT_FALSE(DecodeInk(left[k], 196).has_value()) << "case " << k;
   // The damaged ones the decoder refuses in its own words.
   for (size_t k = 3; k < left.size(); ++k) EXPECT_THROW(DecodePictureFile(left[k]), kyt::Error) << "case " << k;

@@ -8,6 +8,13 @@
 #include <string>
 #include <vector>
 
+#if defined(KYT_HAVE_TIFF)
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstdio>
+#endif
+
 #include "core/ByteReader.h"
 #include "core/DecodeBudget.h"
 #include "core/Error.h"
@@ -232,12 +239,134 @@ std::optional<kyt::TImageArray> PngInk(const std::vector<uint8_t>& bytes, int32_
   return ink;
 }
 
+#if defined(KYT_HAVE_TIFF)
+
+// One-bit TIFF pages, read scan line by scan line through libtiff from memory.
+struct MemoryFile {
+  const uint8_t* data;
+  uint64_t size;
+  uint64_t position;
+};
+
+tmsize_t TiffRead(thandle_t handle, void* buffer, tmsize_t count) {
+  MemoryFile* f = static_cast<MemoryFile*>(handle);
+  if (count <= 0 || f->position >= f->size) return 0;
+  const uint64_t n = std::min<uint64_t>(uint64_t(count), f->size - f->position);
+  std::memcpy(buffer, f->data + f->position, size_t(n));
+  f->position += n;
+  return tmsize_t(n);
+}
+tmsize_t TiffWrite(thandle_t, void*, tmsize_t) { return 0; }
+toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
+  MemoryFile* f = static_cast<MemoryFile*>(handle);
+  uint64_t base = 0;
+  if (whence == SEEK_CUR) base = f->position;
+  else if (whence == SEEK_END) base = f->size;
+  else if (whence != SEEK_SET) return toff_t(-1);
+  f->position = base + uint64_t(offset);  // negative moves come wrapped
+  return f->position;
+}
+int TiffClose(thandle_t) { return 0; }
+toff_t TiffSize(thandle_t handle) { return static_cast<MemoryFile*>(handle)->size; }
+int TiffMap(thandle_t, void**, toff_t*) { return 0; }
+void TiffUnmap(thandle_t, void*, toff_t) {}
+void TiffQuiet(const char*, const char*, va_list) {}
+
+// libtiff's process-wide message handlers stay quiet while the ink is read
+// (a page it cannot read goes to the decoder, which reports it).
+class QuietTiff {
+ public:
+  QuietTiff() : error_(TIFFSetErrorHandler(TiffQuiet)), warning_(TIFFSetWarningHandler(TiffQuiet)) {}
+  ~QuietTiff() {
+    TIFFSetErrorHandler(error_);
+    TIFFSetWarningHandler(warning_);
+  }
+  QuietTiff(const QuietTiff&) = delete;
+  QuietTiff& operator=(const QuietTiff&) = delete;
+
+ private:
+  TIFFErrorHandler error_, warning_;
+};
+
+// The first page when it is a plain one-bit picture in strips, top row
+// first; its strips must lie within the file and hold enough data for their
+// codec, as the decoder demands before it reads anything.
+std::optional<kyt::TImageArray> TiffInk(const std::vector<uint8_t>& bytes, int32_t threshold) {
+  if (bytes.size() < 4 || !((bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M')))
+    return std::nullopt;
+  QuietTiff quiet;
+  MemoryFile file{bytes.data(), bytes.size(), 0};
+  TIFF* tiff = TIFFClientOpen("picture", "rm", &file, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
+                              TiffUnmap);
+  if (!tiff) return std::nullopt;
+  struct Closer {
+    TIFF* t;
+    ~Closer() { TIFFClose(t); }
+  } closer{tiff};
+  uint32_t width = 0, height = 0;
+  uint16_t bits = 0, samples = 0, photometric = 0, orientation = 0, extra = 0, compression = 0;
+  uint16_t* extraTypes = nullptr;
+  TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+  if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric)) return std::nullopt;
+  if (bits != 1 || samples != 1 || extra != 0 || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tiff) ||
+      (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK))
+    return std::nullopt;
+  if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(kyt::Bitmap::kMaxPixels)) return std::nullopt;
+
+  const uint32_t strips = TIFFNumberOfStrips(tiff);
+  if (strips == 0) return std::nullopt;
+  uint64_t stored = 0;
+  for (uint32_t i = 0; i < strips; ++i) {
+    const uint64_t offset = TIFFGetStrileOffset(tiff, i), length = TIFFGetStrileByteCount(tiff, i);
+    if (offset > file.size || length > file.size - offset) return std::nullopt;
+    stored += length;
+  }
+  kyt::budget::CheckPixelBudget("TIFF", width, height, std::min<uint64_t>(stored, file.size));
+  uint64_t ratio = 0;
+  if (compression == COMPRESSION_NONE) ratio = kyt::budget::kStoredRatio;
+  else if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE) ratio = kyt::budget::kDeflateRatio;
+  else if (compression == COMPRESSION_LZW) ratio = kyt::budget::kLzwRatio;
+  else if (compression == COMPRESSION_PACKBITS) ratio = kyt::budget::kPackBitsRatio;
+  const uint64_t lineBytes = uint64_t(TIFFScanlineSize64(tiff));
+  if (lineBytes < (uint64_t(width) + 7) / 8) return std::nullopt;
+  if (ratio != 0) {
+    if (compression == COMPRESSION_NONE && stored < lineBytes * height) return std::nullopt;
+    kyt::budget::CheckExpansion("TIFF", width, height, stored, ratio, lineBytes * height);
+  }
+
+  // The decoder's colours: black where the bit says so, white elsewhere.
+  const uint64_t black = InkOf(kyt::kBlack, threshold), white = InkOf(kyt::kWhite, threshold);
+  const uint64_t ink[2] = {photometric == PHOTOMETRIC_MINISWHITE ? white : black,
+                           photometric == PHOTOMETRIC_MINISWHITE ? black : white};
+  std::vector<uint8_t> line(static_cast<size_t>(lineBytes));
+  kyt::TImageArray image{int32_t(width), int32_t(height)};
+  for (uint32_t y = 0; y < height; ++y) {
+    if (TIFFReadScanline(tiff, line.data(), y, 0) < 0) return std::nullopt;
+    uint64_t* band = image.Band(int32_t(y / kyt::TImageArray::kBandRows));
+    const int shift = int(y % kyt::TImageArray::kBandRows);
+    for (uint32_t x = 0; x < width; ++x) band[x] |= ink[(line[x / 8] >> (7 - x % 8)) & 1u] << shift;
+  }
+  return image;
+}
+
+#endif
+
 }  // namespace
 
 std::optional<kyt::TImageArray> DecodeInk(const PictureFile& file, int32_t bwThreshold) {
   try {
     if (file.format == "ppm" || file.format == "pgm" || file.format == "pbm") return PortableMapInk(file.bytes, bwThreshold);
     if (file.format == "png") return PngInk(file.bytes, bwThreshold);
+#if defined(KYT_HAVE_TIFF)
+    if (file.format == "tif" || file.format == "tiff" || file.format == "fax" || file.format == "stw")
+      return TiffInk(file.bytes, bwThreshold);
+#endif
   } catch (const NotForInk&) {
   } catch (const kyt::Error&) {
   }

@@ -1,8 +1,9 @@
 #pragma once
 // Pictures decoded straight to the segmentation's ink at a black/white
 // threshold, without a 24-bit bitmap or a copy of it: portable bit and grey
-// maps (P1, P2, P4, P5) and PNG. Every pixel's verdict is the one Binarize
-// gives the colour the picture decoder would have produced for it.
+// maps (P1, P2, P4, P5), PNG, and one-bit TIFF pages in strips. Every pixel's
+// verdict is the one Binarize gives the colour the picture decoder would have
+// produced for it.
 #include <cstdint>
 #include <optional>
 
