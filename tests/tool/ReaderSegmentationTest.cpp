@@ -227,6 +227,11 @@ TEST(ReaderShape, LettersPreferredInWords) {
                                  Ranked(24, {{{"0", 0.9f}, 0.9f}}), Ranked(36, {{{"8", 0.9f}, 0.9f}})};
   PreferWordsOwnKind(number, 8);
   EXPECT_EQ(NamesOf(number), "2|0|0|8|");
+  // з in a number is left to the line context, which makes it 3, not 5.
+  std::vector<Reading> three = {Ranked(0, {{{"\xE7", 0.5f}, 0.5f}, {{"5", 0.4f}, 0.4f}}),
+                                Ranked(12, {{{"6", 0.9f}, 0.9f}}), Ranked(24, {{{"5", 0.9f}, 0.9f}})};
+  PreferWordsOwnKind(three, 8);
+  EXPECT_EQ(NamesOf(three), "\xE7|6|5|");
 }
 
 TEST(ReaderShape, ReachAndDepthOfLetters) {
@@ -316,6 +321,12 @@ TEST(ReaderShape, GuillemetsFromTwoChevrons) {
   std::vector<Reading> x = {Read("\xFF", apart)};
   ApplyLineContext(x, 1000, kLine, classifier);
   EXPECT_EQ(NamesOf(x), "\xFF|");
+  // Two letters c lean the same way too, but their arcs run round the side
+  // a chevron would point to: сс is no guillemet.
+  const std::vector<std::string> c = {".####", "##..#", "#....", "#....", "#....", "##..#", ".####"};
+  std::vector<Reading> cc = {Read("\xF1", Drawn(c, 0, 30)), Read("\xF1", Drawn(c, 6, 30))};
+  ApplyLineContext(cc, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(cc), "\xF1|\xF1|");
 }
 
 TEST(ReaderShape, YeryFromASoftSignAndANarrowStroke) {

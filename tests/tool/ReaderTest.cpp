@@ -312,6 +312,29 @@ TEST(ReaderLineRules, VerticalStrokesByTheirNeighbours) {
   EXPECT_EQ(run({At("a", 0, 26, 11, 14), At("l", 20, 16, 3, 30), At("a", 30, 26, 11, 14)}), "a|\x7C|a|");
 }
 
+TEST(ReaderLineRules, FoldedThreeAndCapitalsOfRussian) {
+  // The knowledge base names д and Д д, and з, З and the digit 3 з.
+  Names kb({"\xE7", "\xE4", "\xE0", "2", "5", "6", "-", "\xF5"});  // з д а 2 5 6 - х
+  Classifier classifier(kb.network);
+  auto run = [&](std::vector<Reading> line) {
+    ApplyLineContext(line, 6, kLine, classifier);
+    return NamesOf(line);
+  };
+  // Д by its height, д at x-height.
+  EXPECT_EQ(run({At("\xE4", 0, 20, 12, 22), At("\xE0", 14, 26, 11, 14), At("\xE4", 27, 26, 12, 16)}),
+            "\xC4|\xE0|\xE4|");
+  // In a number a capital-high з and an x-high one are 3; in a word з and З stay.
+  EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20), At("6", 12, 20, 10, 20), At("5", 24, 20, 10, 20)}), "3|6|5|");
+  EXPECT_EQ(run({At("2", 0, 20, 10, 20), At("\xE7", 12, 26, 10, 14)}), "2|3|");
+  EXPECT_EQ(run({At("\xE7", 0, 26, 10, 14), At("\xE0", 12, 26, 11, 14)}), "\xE7|\xE0|");
+  EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20), At("\xE0", 12, 26, 11, 14)}), "\xC7|\xE0|");
+  // A capital З standing alone is the number 3, a small one stays a letter;
+  // a hyphen parts the number from its ending.
+  EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20)}), "3|");
+  EXPECT_EQ(run({At("\xE7", 0, 26, 10, 14)}), "\xE7|");
+  EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20), At("-", 12, 31, 5, 2), At("\xF5", 19, 26, 11, 14)}), "3|-|\xF5|");
+}
+
 TEST(ReaderLineRules, LettersOfTheCodePage) {
   EXPECT_EQ(OtherCase('a'), 'A');
   EXPECT_EQ(OtherCase(0xFB), 0xDB);  // ы Ы
@@ -324,6 +347,8 @@ TEST(ReaderLineRules, LettersOfTheCodePage) {
   EXPECT_FALSE(SitsOnBaseline(0xF0));  // р
   EXPECT_TRUE(IsLookAlike('S'));
   EXPECT_FALSE(IsLookAlike('a'));
+  EXPECT_TRUE(IsLookAlike(0xC4));  // Д
+  EXPECT_FALSE(IsLookAlike(0xE0));  // а
 }
 
 // ---- The plug-in's reading -----------------------------------------------------------------

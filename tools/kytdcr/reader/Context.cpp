@@ -69,9 +69,27 @@ int ChevronOf(const std::vector<kyt::TPoint>& pixels) {
   if (!n[0] || !n[1] || !n[2]) return 0;
   const double upper = sum[0] / n[0], middle = sum[1] / n[1], lower = sum[2] / n[2];
   const double apart = 0.25 * w;
-  if (upper > middle + apart && lower > middle + apart) return -1;
-  if (upper < middle - apart && lower < middle - apart) return 1;
-  return 0;
+  const int way = upper > middle + apart && lower > middle + apart   ? -1
+                  : upper < middle - apart && lower < middle - apart ? 1
+                                                                     : 0;
+  if (way == 0) return 0;
+  // A chevron's arms leave the corners on the side it points to empty: its
+  // top and bottom rows begin well away from the tip. The letter c, whose
+  // ink also lies right of its middle, runs round that side in an arc.
+  std::vector<int32_t> near(size_t(h), INT32_MAX);  // per row: the ink closest to the pointed side
+  for (const kyt::TPoint& q : pixels) {
+    const int32_t d = way < 0 ? q.X - left : right - q.X;
+    int32_t& v = near[size_t(q.Y - top)];
+    v = std::min(v, d);
+  }
+  const int32_t quarter = std::max(1, h / 4);
+  double ends = 0;
+  int rows = 0;
+  for (int32_t y = 0; y < h; ++y) {
+    if ((y >= quarter && y < h - quarter) || near[size_t(y)] == INT32_MAX) continue;
+    ends += near[size_t(y)], ++rows;
+  }
+  return rows > 0 && ends / rows >= 0.35 * w ? way : 0;
 }
 
 // The guillemet a glyph is: two chevrons side by side pointing the same way.
@@ -109,6 +127,41 @@ std::string GuillemetOf(const Piece& p) {
 }
 
 bool IsBar(unsigned char c) { return c == 'l' || c == 'I' || c == '1' || c == '|'; }
+
+bool IsZe(unsigned char c) { return c == 0xE7 || c == 0xC7; }  // з З
+
+// The digit 3 and the letters з and З are one shape at different heights,
+// and a Russian knowledge base may name all three з. Within the word
+// glyphs[start, end), a run of letters and digits whose only letters are з
+// or З is a number when it holds a digit or only capitals (a word of its own
+// that is one capital З is rarer than the number 3): there they are 3.
+void ThreesInNumbers(std::vector<Reading>& glyphs, size_t start, size_t end) {
+  auto alnum = [](const std::string& name) {
+    for (unsigned char c : name)
+      if (!IsLetter(c) && !IsDigit(c)) return false;
+    return !name.empty();
+  };
+  for (size_t a = start; a < end;) {
+    if (!alnum(glyphs[a].answer.name)) {
+      ++a;
+      continue;
+    }
+    size_t b = a;
+    bool digit = false, ze = false, small = false, other = false;
+    for (; b < end && alnum(glyphs[b].answer.name); ++b)
+      for (unsigned char c : glyphs[b].answer.name) {
+        digit = digit || IsDigit(c);
+        ze = ze || IsZe(c);
+        small = small || c == 0xE7;
+        other = other || (IsLetter(c) && !IsZe(c));
+      }
+    if (ze && !other && (digit || !small))
+      for (size_t k = a; k < b; ++k)
+        for (char& c : glyphs[k].answer.name)
+          if (IsZe(static_cast<unsigned char>(c))) c = '3';
+    a = b;
+  }
+}
 
 }  // namespace
 
@@ -255,8 +308,11 @@ void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space) {
         Reading& r = glyphs[k];
         const unsigned char c = Single(r.answer.name);
         // Signs that belong in words and numbers or at their ends, and the
-        // strokes l I 1 | that the neighbour rule decides, stay.
+        // strokes l I 1 | that the neighbour rule decides, stay; so does з in
+        // a number, which the line context makes a 3 (a knowledge base may
+        // fold the digit into the letter).
         if (ofKind(r.answer.name) || r.ranked.empty()) continue;
+        if (ofDigits && (c == 0xE7 || c == 0xC7)) continue;
         // Signs that never begin a word are no such sign at a word's start.
         const bool closing = k == start && k + 1 < i && c != 0 && std::strchr(".,;:!?)]}", char(c));
         if (!closing && c != 0 && std::strchr(".,;:!?'\"-()%/|1lIOo–—«»„“”"_cp1251, char(c)))
@@ -382,6 +438,7 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
   for (size_t i = 0; i <= glyphs.size(); ++i) {
     if (i < glyphs.size() && (i == 0 || !wordStarts[i])) continue;
     // The word is glyphs[start, i).
+    ThreesInNumbers(glyphs, start, i);
     for (size_t k = start; k < i; ++k) {
       Reading& r = glyphs[k];
       const unsigned char c = Single(r.answer.name);

@@ -59,9 +59,9 @@ bool SitsOnBaseline(unsigned char c) {
 
 bool IsLookAlike(unsigned char c) {
   const unsigned char small = IsUpper(c) ? OtherCase(c) : c;
-  // c o s v w x z; в г ж з и й к л м н о п с т х ц ч ш щ ъ ы ь э ю я
+  // c o s v w x z; в г д ж з и й к л м н о п с т х ц ч ш щ ъ ы ь э ю я
   return In("cosvwxz", small) ||
-         In("вгжзийклмнопстхцчшщъыьэюя"_cp1251,
+         In("вгджзийклмнопстхцчшщъыьэюя"_cp1251,
             small);
 }
 
@@ -80,8 +80,8 @@ bool IsRareLetter(unsigned char c) {
 Reach ReachOf(unsigned char c) {
   if (IsDigit(c)) return Reach::Tall;
   if (!IsLetter(c) || IsLookAlike(c)) return Reach::Either;
-  // a e m n r u g p q y; а е д р у
-  if (In("aemnrugpqy", c) || In("аедру"_cp1251, c)) return Reach::Small;
+  // a e m n r u g p q y; а е р у
+  if (In("aemnrugpqy", c) || In("аеру"_cp1251, c)) return Reach::Small;
   // b d f h k l and the capitals; б ф and the capitals
   if (In("bdfhkl", c) || c == 0xE1 || c == 0xF4) return Reach::Tall;
   if (IsUpper(c) && c != 0xA8 && c != 0xC9 /* Ё Й carry marks */) return Reach::Tall;

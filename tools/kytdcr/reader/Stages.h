@@ -196,8 +196,8 @@ LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& cl
 void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space);
 
 // Letter case of look-alikes from height, punctuation from size and place,
-// l / I / 1 / | from the neighbours; a gap of `space` empty columns or more
-// separates two words.
+// l / I / 1 / | from the neighbours, з and З within numbers as 3; a gap of
+// `space` empty columns or more separates two words.
 void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMetrics& metrics,
                       const Classifier& classifier);
 
