@@ -40,7 +40,10 @@ std::string NamedAlikeGroups(const std::string& name) {
   // A right single quote is a raised comma; l, I and | are all one bar.
   if (name == "latin") return "oO cC sS uU vV wW xX zZ lI| ,\u2019";
   if (name == "russian") {
-    return "\u0432\u0412 \u0433\u0413 \u0436\u0416 \u0437\u0417 \u0438\u0418 "
+    // Once normalisation has taken size away, д is Д, and з is З and the
+    // digit 3; the page reader gives back capitals by height and 3 within
+    // numbers.
+    return "\u0432\u0412 \u0433\u0413 \u0434\u0414 \u0436\u0416 \u0437\u0417" "3 \u0438\u0418 "
            "\u0439\u0419 \u043A\u041A \u043B\u041B \u043C\u041C \u043D\u041D \u043E\u041E "
            "\u043F\u041F \u0440\u0420 \u0441\u0421 \u0442\u0422 \u0443\u0423 \u0444\u0424 "
            "\u0445\u0425 \u0446\u0426 \u0447\u0427 \u0448\u0428 \u0449\u0429 \u044A\u042A "

@@ -163,6 +163,7 @@ struct RawSample {
   bool validation = false;
   bool pair = false;
   float size = 0.0f;  // pixel size of the line it was cut from
+  char32_t shown = 0;  // a single character's own character, before folding
 };
 
 struct FontYield {
@@ -186,6 +187,7 @@ FontYield CutFont(const Setup& setup, size_t f, int32_t gridW, int32_t gridH) {
       RawSample s;
       if (g.chars.size() == 1) {
         s.name = Name(FoldCharacter(line[size_t(g.chars[0])], setup.folds));
+        s.shown = line[size_t(g.chars[0])];
       } else if (pairsToo && g.chars.size() == 2 && g.chars[1] == g.chars[0] + 1) {
         s.name = Name(FoldCharacter(line[size_t(g.chars[0])], setup.folds) +
                       FoldCharacter(line[size_t(g.chars[1])], setup.folds));
@@ -424,6 +426,22 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     if (setup.cutTouching) std::fprintf(stderr, "characters cut out of touching glyphs: %zu\n", cutParts);
     std::fprintf(stderr, "touching pairs as patterns:%s\n", pairNames.empty() ? " none" : pairNames.c_str());
     if (!rare.empty()) std::fprintf(stderr, "patterns with few samples:%s\n", rare.c_str());
+    // How often each member of a folded group stands in the validation split:
+    // what the fold's choice of the group's name rests on.
+    std::map<char32_t, size_t> members;
+    for (const auto& g : setup.folds)
+      for (char32_t c : g) members[c] = 0;
+    for (const FontYield& y : yields)
+      for (const RawSample& s : y.samples)
+        if (s.validation && s.shown != 0 && members.count(s.shown)) members[s.shown]++;
+    std::string list;
+    for (const auto& g : setup.folds) {
+      list += " (";
+      for (size_t k = 0; k < g.size(); ++k)
+        Append(list, {k ? " " : "", CodePointToUtf8(g[k]), ":", std::to_string(members[g[k]])});
+      list += ")";
+    }
+    if (!list.empty()) std::fprintf(stderr, "folded groups in the validation split (samples of each member):%s\n", list.c_str());
   }
   return corpus;
 }
