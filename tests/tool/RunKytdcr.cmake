@@ -51,6 +51,10 @@ if(CASE STREQUAL "sample-latin")
 elseif(CASE STREQUAL "sample-russian")
   kytdcr(0 out err recognize --plugin --kb russian "${SOURCE}/data/samples/sample-ru.png" -o "${WORK}/sample-ru.txt")
   expect_same_file("${WORK}/sample-ru.txt" "${SOURCE}/data/samples/sample-ru.txt")
+  # The page reader: one line of text per line of the picture, capitals and
+  # digits as written.
+  kytdcr(0 out err recognize --kb russian "${SOURCE}/data/samples/sample-ru.png" -o "${WORK}/lines.txt")
+  expect_same_file("${WORK}/lines.txt" "${SOURCE}/data/samples/sample-ru.source.txt")
 
 elseif(CASE STREQUAL "train-and-read")
   # A knowledge base of three letters from a font, then one from a folder of
