@@ -321,6 +321,13 @@ TEST(ReaderShape, GuillemetsFromTwoChevrons) {
   std::vector<Reading> x = {Read("\xFF", apart)};
   ApplyLineContext(x, 1000, kLine, classifier);
   EXPECT_EQ(NamesOf(x), "\xFF|");
+  // Steep chevrons, as small type draws them, are one too.
+  const std::vector<std::string> steep = {"..###", ".###.", ".##..", "##...", "##...", ".##..", ".###.", "..###"};
+  Piece pair = Drawn(steep, 0, 30);
+  pair.Add(Drawn(steep, 6, 30));
+  std::vector<Reading> blunt = {Read("\xFF", pair)};
+  ApplyLineContext(blunt, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(blunt), "\xAB|");
   // Two letters c lean the same way too, but their arcs run round the side
   // a chevron would point to: сс is no guillemet.
   const std::vector<std::string> c = {".####", "##..#", "#....", "#....", "#....", "##..#", ".####"};

@@ -89,7 +89,7 @@ int ChevronOf(const std::vector<kyt::TPoint>& pixels) {
     if ((y >= quarter && y < h - quarter) || near[size_t(y)] == INT32_MAX) continue;
     ends += near[size_t(y)], ++rows;
   }
-  return rows > 0 && ends / rows >= 0.35 * w ? way : 0;
+  return rows > 0 && ends * 10.0 >= 3.0 * double(w) * rows ? way : 0;  // 0.3 of the width on average
 }
 
 // The guillemet a glyph is: two chevrons side by side pointing the same way.
