@@ -10,6 +10,7 @@
 
 #include "core/Error.h"
 #include "core/Guard.h"
+#include "core/ProcessorFeatures.h"
 #include "host/ComStream.h"
 #include "host/HostCallConv.h"
 #include "host/HostInterface.h"
@@ -113,8 +114,13 @@ RawHost& TheHost() {
 void Attach() { plugin::SetHost(&TheHost()); }
 
 // Hosts may run with floating-point exceptions unmasked or a lowered x87
-// precision. The engine computes in extended precision with every exception
-// masked, so each entry point sets that state and gives the host's back.
+// precision (hosts written in Delphi unmask them), or with SSE exceptions
+// unmasked, flush-to-zero or another rounding in MXCSR. The engine computes in
+// extended precision with every exception masked, and its SSE2 kernels with
+// every exception masked, rounding to nearest and no flush-to-zero or
+// denormals-are-zero; so each entry point sets that state and gives the
+// host's back. MXCSR is touched only where the processor and the system have
+// SSE: on a 32-bit processor without it LDMXCSR is an invalid instruction.
 class FloatingPointState {
  public:
   FloatingPointState() noexcept {
@@ -123,22 +129,23 @@ class FloatingPointState {
     __asm__ __volatile__("fnclex");
     const uint16_t engine = 0x037F;  // all exceptions masked, 64-bit mantissa, round to nearest
     __asm__ __volatile__("fldcw %0" : : "m"(engine));
-#if defined(__SSE__)
-    __asm__ __volatile__("stmxcsr %0" : "=m"(sse_));
-    const uint32_t masked = 0x1F80;
-    __asm__ __volatile__("ldmxcsr %0" : : "m"(masked));
-#endif
+    sse_ = Processor().sse;
+    if (sse_) {
+      __asm__ __volatile__("stmxcsr %0" : "=m"(mxcsr_));
+      const uint32_t masked = 0x1F80;  // all exceptions masked, round to nearest, no FTZ or DAZ
+      __asm__ __volatile__("ldmxcsr %0" : : "m"(masked));
+    }
 #endif
   }
   ~FloatingPointState() {
 #if defined(__i386__) || defined(__x86_64__)
     __asm__ __volatile__("fnclex");
     __asm__ __volatile__("fldcw %0" : : "m"(x87_));
-#if defined(__SSE__)
-    // Keep the host's control bits, drop the flags raised while we ran.
-    const uint32_t restored = sse_ & ~uint32_t(0x3F);
-    __asm__ __volatile__("ldmxcsr %0" : : "m"(restored));
-#endif
+    if (sse_) {
+      // Keep the host's control bits, drop the flags raised while we ran.
+      const uint32_t restored = mxcsr_ & ~uint32_t(0x3F);
+      __asm__ __volatile__("ldmxcsr %0" : : "m"(restored));
+    }
 #endif
   }
   FloatingPointState(const FloatingPointState&) = delete;
@@ -146,7 +153,8 @@ class FloatingPointState {
 
  private:
   uint16_t x87_ = 0;
-  uint32_t sse_ = 0;
+  bool sse_ = false;
+  uint32_t mxcsr_ = 0;
 };
 
 // The portable entry points already catch everything; this is the last line

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "core/Error.h"
+#include "core/ProcessorFeatures.h"
 #include "recognition/BackPropCls.h"
 
 namespace kyt::kernels {
@@ -42,7 +43,8 @@ bool Offered(Level level) {
       return true;
     case Level::Sse2:
 #if defined(KYT_KERNELS_SSE2)
-      return __builtin_cpu_supports("sse2");
+      // On 32-bit x86 also the system must save the XMM registers.
+      return Processor().sse2;
 #else
       return false;
 #endif
@@ -461,7 +463,7 @@ __attribute__((target("popcnt"))) size_t BestPatternPopcnt(const Prepared& p, si
 }
 
 size_t BestPattern(const Prepared& p, size_t patterns) {
-  static const bool popcnt = __builtin_cpu_supports("popcnt");
+  static const bool popcnt = Processor().popcnt;
   return popcnt ? BestPatternPopcnt(p, patterns) : BestPatternOf(p, patterns);
 }
 #else
