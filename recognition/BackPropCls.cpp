@@ -17,6 +17,7 @@
 #include <limits>
 
 #include "core/Error.h"
+#include "recognition/Single.h"
 
 namespace kyt {
 
@@ -109,7 +110,7 @@ long double ParseScore(const std::string& text) {
 
 float kernels::ScoreOf(int32_t wrong, int32_t outputs) {
   if (outputs <= 0) return 100.0f;
-  return float((1.0L - static_cast<long double>(wrong) / outputs) * 100.0L);
+  return Single((1.0L - static_cast<long double>(wrong) / outputs) * 100.0L);
 }
 
 long double kernels::ShownScore(float score) { return ShownValue(ShownHundredths(score)); }
@@ -234,12 +235,12 @@ float TBackProp::Activation(float x) {
   if (minusX > kLnMaxLongDouble) return 0.0f;  // e^(-x) would overflow
   const long double e = std::exp(minusX);
   if (std::isinf(e)) return 0.0f;
-  return float(2.0L / (1.0L + e) - 1.0L);
+  return Single(2.0L / (1.0L + e) - 1.0L);
 }
 
 float TBackProp::ActivationDerivative(float y) {
   const long double v = y;
-  return float((1.0L + v) * (1.0L - v) / 2.0L);
+  return Single((1.0L + v) * (1.0L - v) / 2.0L);
 }
 
 void TBackProp::Propagate() {

@@ -2,9 +2,11 @@
 // whole set, epoch after epoch, until a goal is met or a stop is requested.
 //
 // Arithmetic as in the forward pass: long double steps, float stores, float
-// running sums in ascending index order. Products such as
-// LearningRate * delta are exact in long double (24 x 24 bits), so computing
-// them once per row gives the same values as forming them per element.
+// running sums in ascending index order. The per-unit error terms, which are
+// used again after they are rounded, are rounded with Single()
+// (recognition/Single.h). Products such as LearningRate * delta are exact in
+// long double (24 x 24 bits), so computing them once per row gives the same
+// values as forming them per element.
 #include <algorithm>
 #include <cmath>
 
@@ -12,6 +14,7 @@
 #include "recognition/BackPropCls.h"
 #include "recognition/EngineHooks.h"
 #include "recognition/ForwardKernels.h"
+#include "recognition/Single.h"
 
 namespace kyt {
 
@@ -58,10 +61,10 @@ void TrainSample(TBackProp& net, const TLayer& sample, const TLayer& target, Tra
   float* deltaO = w.OutputErrors.data();
   for (int32_t o = 1; o <= O; ++o) {
     const float t = size_t(o) < target.size() ? target[size_t(o)] : 0.0f;
-    const float d = float(static_cast<long double>(t) - out[o]);
+    const float d = Single(static_cast<long double>(t) - out[o]);
     if (std::fabs(d) >= net.Tolerance) ++errorCount;
-    errorSum = float(errorSum + static_cast<long double>(d) * d);
-    deltaO[o] = float(static_cast<long double>(TBackProp::ActivationDerivative(out[o])) * d);
+    errorSum = Single(errorSum + static_cast<long double>(d) * d);
+    deltaO[o] = Single(static_cast<long double>(TBackProp::ActivationDerivative(out[o])) * d);
     const long double step = rate * deltaO[o];
     float* change = w.OutputChanges[size_t(o)].data();
     for (int32_t h = 0; h <= H; ++h) change[h] = float(step * hid[h]);
@@ -80,7 +83,7 @@ void TrainSample(TBackProp& net, const TLayer& sample, const TLayer& target, Tra
     for (int32_t h = 1; h <= H; ++h) deltaH[h] = float(deltaH[h] + dO * weights[h]);
   }
   for (int32_t h = 1; h <= H; ++h) {
-    deltaH[h] = float(static_cast<long double>(TBackProp::ActivationDerivative(hid[h])) * deltaH[h]);
+    deltaH[h] = Single(static_cast<long double>(TBackProp::ActivationDerivative(hid[h])) * deltaH[h]);
     const long double step = rate * deltaH[h];
     float* change = w.HiddenChanges[size_t(h)].data();
     for (int32_t i = 0; i <= I; ++i) change[i] = float(step * in[i]);
@@ -120,10 +123,10 @@ void TrainSampleFast(TBackProp& net, const TLayer& sample, const TLayer& target,
   double* outRates = w.OutputRates.data();
   for (int32_t o = 1; o <= O; ++o) {
     const float t = size_t(o) < target.size() ? target[size_t(o)] : 0.0f;
-    const float d = float(static_cast<long double>(t) - out[o]);
+    const float d = Single(static_cast<long double>(t) - out[o]);
     if (std::fabs(d) >= net.Tolerance) ++errorCount;
-    errorSum = float(errorSum + static_cast<long double>(d) * d);
-    deltaO[o] = float(static_cast<long double>(TBackProp::ActivationDerivative(out[o])) * d);
+    errorSum = Single(errorSum + static_cast<long double>(d) * d);
+    deltaO[o] = Single(static_cast<long double>(TBackProp::ActivationDerivative(out[o])) * d);
     outRates[o] = rate * deltaO[o];
   }
   net.ErrorSum = errorSum;
@@ -133,7 +136,7 @@ void TrainSampleFast(TBackProp& net, const TLayer& sample, const TLayer& target,
   fast.HiddenErrorSums(net, deltaO, deltaH);
   double* hiddenRates = w.HiddenRates.data();
   for (int32_t h = 1; h <= H; ++h) {
-    deltaH[h] = float(static_cast<long double>(TBackProp::ActivationDerivative(hid[h])) * deltaH[h]);
+    deltaH[h] = Single(static_cast<long double>(TBackProp::ActivationDerivative(hid[h])) * deltaH[h]);
     hiddenRates[h] = rate * deltaH[h];
   }
   fast.Update(net, outRates, hiddenRates);

@@ -14,6 +14,7 @@
 #include "core/Error.h"
 #include "core/ProcessorFeatures.h"
 #include "recognition/BackPropCls.h"
+#include "recognition/Single.h"
 
 namespace kyt::kernels {
 
@@ -562,7 +563,7 @@ void RedoRow(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
   const long double r = rate;
   for (int32_t j = 0; j < n; ++j) {
     if (!bad[j]) continue;
-    w[j] = float(static_cast<long double>(w[j]) + float(r * x[j]));
+    w[j] = float(static_cast<long double>(w[j]) + Single(r * x[j]));
     bad[j] = 0;
   }
 }

@@ -6,6 +6,19 @@
 
 namespace kyt::reference {
 
+namespace {
+
+// x rounded to Single through memory. On the x87, GCC computes
+// float(long double(a) op long double(b)) as a float operation whose result
+// stays unrounded in a register until it is stored; a value that is used again
+// (the output error d, the error terms) must be stored first.
+float Round(long double x) {
+  volatile float stored = static_cast<float>(x);
+  return stored;
+}
+
+}  // namespace
+
 float Activation(float x) {
   // Overflow of e^(-x) is detected the way the hardware reports it.
   std::feclearexcept(FE_OVERFLOW);
@@ -15,13 +28,13 @@ float Activation(float x) {
   const long double sum = 1.0L + e;
   const long double quotient = 2.0L / sum;
   const long double result = quotient - 1.0L;
-  return static_cast<float>(result);
+  return Round(result);
 }
 
 float ActivationDerivative(float y) {
   const long double onePlus = 1.0L + static_cast<long double>(y);
   const long double oneMinus = 1.0L - static_cast<long double>(y);
-  return static_cast<float>(onePlus * oneMinus / 2.0L);
+  return Round(onePlus * oneMinus / 2.0L);
 }
 
 void Propagate(TBackProp& net) {
@@ -54,11 +67,11 @@ void TrainStep(TBackProp& net, const TLayer& sample, const TLayer& target) {
   TLayerWeights outputChanges(O + 1, TLayer(H + 1, 0.0f)), hiddenChanges(H + 1, TLayer(I + 1, 0.0f));
   const long double rate = net.LearningRate;
   for (int32_t o = 1; o <= O; ++o) {
-    const float d = static_cast<float>(static_cast<long double>(target[o]) - static_cast<long double>(net.OutputLayer[o]));
+    const float d = Round(static_cast<long double>(target[o]) - static_cast<long double>(net.OutputLayer[o]));
     if (std::fabs(d) >= net.Tolerance) net.ErrorCount = net.ErrorCount + 1;
-    net.ErrorSum = static_cast<float>(static_cast<long double>(net.ErrorSum) +
+    net.ErrorSum = Round(static_cast<long double>(net.ErrorSum) +
                                       static_cast<long double>(d) * static_cast<long double>(d));
-    outputErrors[o] = static_cast<float>(static_cast<long double>(ActivationDerivative(net.OutputLayer[o])) *
+    outputErrors[o] = Round(static_cast<long double>(ActivationDerivative(net.OutputLayer[o])) *
                                          static_cast<long double>(d));
     for (int32_t h = 0; h <= H; ++h) {
       outputChanges[o][h] = static_cast<float>(rate * static_cast<long double>(outputErrors[o]) *
@@ -72,7 +85,7 @@ void TrainStep(TBackProp& net, const TLayer& sample, const TLayer& target) {
                                            static_cast<long double>(outputErrors[o]) *
                                                static_cast<long double>(net.OutputWeights[o][h]));
     }
-    hiddenErrors[h] = static_cast<float>(static_cast<long double>(ActivationDerivative(net.HiddenLayer[h])) *
+    hiddenErrors[h] = Round(static_cast<long double>(ActivationDerivative(net.HiddenLayer[h])) *
                                          static_cast<long double>(hiddenErrors[h]));
     for (int32_t i = 0; i <= I; ++i) {
       hiddenChanges[h][i] = static_cast<float>(rate * static_cast<long double>(hiddenErrors[h]) *

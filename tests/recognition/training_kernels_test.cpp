@@ -146,24 +146,41 @@ TEST(TrainingKernels, ExtremeValuesTrainAsTheReference) {
   }
 }
 
+// One weight's change, Single(rate * x) in extended precision, rounded
+// through memory: on the x87, GCC leaves a float result that feeds a float
+// addition unrounded in its register.
+float Change(double rate, float x) {
+  volatile float stored = float(static_cast<long double>(rate) * x);
+  return stored;
+}
+
+// a * b rounded once to double, as the kernels' double multiply rounds it.
+// (On the x87 a plain double product keeps 64 bits until it is stored, and
+// rounding those to double again may differ; fma rounds once everywhere.)
+double DoubleProduct(double a, double b) { return std::fma(a, b, 0.0); }
+
+// x near 1 and a double rate with round53(rate * x) = 1 + 2^-24 (a midpoint
+// between Singles) while the extended product is not the midpoint; x stays 0
+// when there is none.
+void FindMidpointTrap(double& rate, float& x) {
+  const double midpoint = 1.0 + 0x1p-24;
+  for (float c = 1.0f + 0x1p-23f; c < 1.001f && x == 0; c = std::nextafter(c, 2.0f)) {
+    volatile double r = midpoint / double(c);
+    if (DoubleProduct(r, c) == midpoint && static_cast<long double>(r) * c != static_cast<long double>(midpoint))
+      rate = r, x = c;
+  }
+}
+
 // A change whose double product lies exactly on a midpoint between two
 // Singles while the exact one does not: rate * x rounds to the midpoint in
 // double. The kernels must leave it to the extended-precision code.
 TEST(TrainingKernels, ChangesOnADoubleMidpointAreMarked) {
-  // Find x near 1 and a double rate with round53(rate * x) = 1 + 2^-24 (a
-  // midpoint) while the extended product is not the midpoint.
-  const double midpoint = 1.0 + 0x1p-24;
   double rate = 0;
   float x = 0;
-  for (float candidate = 1.0f + 0x1p-23f; candidate < 1.001f && x == 0; candidate = std::nextafter(candidate, 2.0f)) {
-    const double r = midpoint / double(candidate);
-    if (r * double(candidate) == midpoint &&
-        static_cast<long double>(r) * candidate != static_cast<long double>(midpoint))
-      rate = r, x = candidate;
-  }
+  FindMidpointTrap(rate, x);
   ASSERT_NE(x, 0.0f) << "no trap found";
   const float extended = float(static_cast<long double>(rate) * x);
-  ASSERT_NE(extended, float(rate * double(x)));  // the trap is real
+  ASSERT_NE(extended, float(DoubleProduct(rate, x)));  // the trap is real
 
   for (Level level : AllLevels()) {
     if (level == Level::Reference) continue;
@@ -172,11 +189,17 @@ TEST(TrainingKernels, ChangesOnADoubleMidpointAreMarked) {
     // A row of 37 inputs (whole vectors and a tail), the trap at 5 and at 36.
     std::vector<float> xs(37), w(37), expected(37);
     std::mt19937_64 random(9);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    std::uniform_real_distribution<float> distribution(-1.0f, 1.0f);
+    // Through memory: on the x87 the distribution's float can come back with
+    // more bits than a Single, and a copy taken from the register keeps them.
+    auto value = [&](std::mt19937_64& r) {
+      volatile float v = distribution(r);
+      return float(v);
+    };
     for (size_t j = 0; j < xs.size(); ++j) xs[j] = value(random), w[j] = value(random);
     xs[5] = xs[36] = x;
     for (size_t j = 0; j < xs.size(); ++j)
-      expected[j] = float(static_cast<long double>(w[j]) + float(static_cast<long double>(rate) * xs[j]));
+      expected[j] = float(static_cast<long double>(w[j]) + Change(rate, xs[j]));
     std::vector<uint8_t> bad(37, 0);
     std::vector<float> row = w;
     EXPECT_TRUE(k->rowStep(row.data(), xs.data(), rate, 37, bad.data())) << kernels::LevelName(level);
@@ -206,7 +229,7 @@ TEST(TrainingKernels, ChangesOnADoubleMidpointAreMarked) {
     for (size_t u = 0; u < 16; ++u) {
       const float want =
           marks[u] ? before[u]
-                   : float(static_cast<long double>(before[u]) + float(static_cast<long double>(rates.data()[u]) * x));
+                   : float(static_cast<long double>(before[u]) + Change(rates.data()[u], x));
       EXPECT_EQ(Bits(singles.data()[u]), Bits(want)) << kernels::LevelName(level) << " lane " << u;
       EXPECT_EQ(wide.data()[u], double(singles.data()[u]));
     }
@@ -217,14 +240,9 @@ TEST(TrainingKernels, ChangesOnADoubleMidpointAreMarked) {
 // trap (and overflow) in a few elements: the rows get the reference's
 // values and the next forward pass sees them too.
 TEST(TrainingKernels, WeightsTheKernelsGiveUpOnReachTheNextForwardPass) {
-  const double midpoint = 1.0 + 0x1p-24;
   double trapRate = 0;
   float trapX = 0;
-  for (float c = 1.0f + 0x1p-23f; c < 1.001f && trapX == 0; c = std::nextafter(c, 2.0f)) {
-    const double r = midpoint / double(c);
-    if (r * double(c) == midpoint && static_cast<long double>(r) * c != static_cast<long double>(midpoint))
-      trapRate = r, trapX = c;
-  }
+  FindMidpointTrap(trapRate, trapX);
   ASSERT_NE(trapX, 0.0f);
   std::mt19937_64 random(12);
   for (Level level : AllLevels()) {
@@ -246,11 +264,11 @@ TEST(TrainingKernels, WeightsTheKernelsGiveUpOnReachTheNextForwardPass) {
       for (int32_t o = 1; o <= 18; ++o)
         for (int32_t h = 0; h <= 19; ++h)
           expected.OutputWeights[o][h] = float(static_cast<long double>(expected.OutputWeights[o][h]) +
-                                               float(static_cast<long double>(outRates[size_t(o)]) * net.HiddenLayer[h]));
+                                               Change(outRates[size_t(o)], net.HiddenLayer[h]));
       for (int32_t h = 1; h <= 19; ++h)
         for (int32_t i = 0; i <= 21; ++i)
           expected.HiddenWeights[h][i] = float(static_cast<long double>(expected.HiddenWeights[h][i]) +
-                                               float(static_cast<long double>(hiddenRates[size_t(h)]) * net.InputLayer[i]));
+                                               Change(hiddenRates[size_t(h)], net.InputLayer[i]));
       fast.Update(net, outRates.data(), hiddenRates.data());
       ASSERT_EQ(Bits(net.OutputWeights[6][4]), Bits(expected.OutputWeights[6][4]));
       ASSERT_TRUE(std::isinf(net.OutputWeights[9][1]));
