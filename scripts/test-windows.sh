@@ -5,8 +5,15 @@
 #   3. a 64-bit build of the same plug-in and the test host (build-win64),
 #      run under wine64 in a virtual X server: the Win32 layer end to end;
 #   4. the 32-bit calling-convention glue driven by a host written in assembly,
-#      a static i686 Linux program run with qemu-i386-static (build-glue);
-#   5. the export and import tables of both DLLs with objdump.
+#      a static i686 Linux program run with qemu-i386-static (build-glue), on
+#      an emulated processor with SSE (the host's hostile MXCSR) and on one
+#      without (a Pentium II);
+#   5. the network's kernel tests built for i686 as the 32-bit plug-in builds
+#      the engine (build-kernels32), run with qemu-i386-static on processors
+#      with SSE2, with SSE only (Pentium III) and without SSE (Pentium II),
+#      with the time per glyph of each level;
+#   6. the export and import tables of both DLLs, and the SSE instructions of
+#      the 32-bit one, with objdump.
 # Prints one line per stage and a summary; exits non-zero on any failure.
 #
 # Environment: KYT_MINGW_PREFIX (deps install root, default /opt/kytdcr-mingw),
@@ -18,6 +25,7 @@ jobs=${KYT_JOBS:-2}
 b32=$repo/build-win32
 b64=$repo/build-win64
 bglue=$repo/build-glue
+bk32=$repo/build-kernels32
 logs=$repo/build-win64/logs
 mkdir -p "$logs"
 start=$(date +%s)
@@ -50,6 +58,7 @@ need_tools() {
     command -v "$t" >/dev/null || missing+=("$t")
   done
   [ -n "$(wine_binary)" ] || missing+=(wine64)
+  [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || missing+=("GoogleTest sources (googletest)")
   if [ ${#missing[@]} -gt 0 ]; then
     echo "test-windows: missing tools: ${missing[*]} (run scripts/setup.sh windows)" >&2
     exit 1
@@ -149,16 +158,52 @@ if build_step "build: i686 glue test" "$logs/build-glue.log" bash -c "
     cmake -S '$repo/tests/glue' -B '$bglue' -G Ninja && ninja -C '$bglue' -j$jobs"; then
   echo "== qemu-i386: host in assembly against the 32-bit glue"
   qemu-i386-static "$bglue/glue_test" | tee "$logs/glue.log"
-  if [ "${PIPESTATUS[0]}" -eq 0 ]; then
-    record "qemu-i386: calling conventions of the entry points and callbacks" PASS
+  if [ "${PIPESTATUS[0]}" -eq 0 ] && grep -q '^host MXCSR 0000E000' "$logs/glue.log"; then
+    record "qemu-i386: calling conventions of the entry points and callbacks, hostile MXCSR" PASS
   else
-    record "qemu-i386: calling conventions of the entry points and callbacks" FAIL
+    record "qemu-i386: calling conventions of the entry points and callbacks, hostile MXCSR" FAIL
+  fi
+  echo "== qemu-i386 -cpu pentium2: the same glue on a processor without SSE"
+  qemu-i386-static -cpu pentium2 "$bglue/glue_test" >"$logs/glue-pentium2.log"
+  status=$?
+  tail -n 1 "$logs/glue-pentium2.log"
+  if [ "$status" -eq 0 ] && grep -q '^host MXCSR not used' "$logs/glue-pentium2.log"; then
+    record "qemu-i386 -cpu pentium2: the entry points leave MXCSR alone without SSE" PASS
+  else
+    record "qemu-i386 -cpu pentium2: the entry points leave MXCSR alone without SSE" FAIL
   fi
 else
-  record "qemu-i386: calling conventions of the entry points and callbacks" "FAIL (not built)"
+  record "qemu-i386: calling conventions of the entry points and callbacks, hostile MXCSR" "FAIL (not built)"
 fi
 
-# --- 5. Export and import tables ----------------------------------------------------------
+# --- 5. The network's kernels on 32-bit x86 ------------------------------------------------
+if build_step "build: i686 kernel tests" "$logs/build-kernels32.log" bash -c "
+    cmake -S '$repo/tests/kernels32' -B '$bk32' -G Ninja && ninja -C '$bk32' -j$jobs"; then
+  grep -E 'warning:' "$logs/build-kernels32.log" | sort -u | head -20
+  # The processor qemu emulates, the dispatch levels the tests must find on it.
+  for cpu in "default:x87 sse2" "pentium3:x87" "pentium2:x87"; do
+    name=${cpu%%:*}
+    levels=${cpu#*:}
+    args=()
+    [ "$name" = default ] || args=(-cpu "$name")
+    echo "== qemu-i386 ${args[*]:-(default processor)}: kernel tests, expecting levels: $levels"
+    qemu-i386-static -L /usr/i686-linux-gnu "${args[@]}" "$bk32/kernels32_test" >"$logs/kernels32-$name.log" 2>&1
+    status=$?
+    grep -E '^(levels|processor|digest)' "$logs/kernels32-$name.log"
+    grep -E '^\[  (PASSED|FAILED) ' "$logs/kernels32-$name.log"
+    if [ "$status" -eq 0 ] && grep -qx "levels: $levels" "$logs/kernels32-$name.log"; then
+      record "qemu-i386 $name: kernels bit for bit as the reference and the 64-bit build (levels $levels)" PASS
+    else
+      record "qemu-i386 $name: kernels bit for bit as the reference and the 64-bit build (levels $levels)" FAIL
+    fi
+  done
+  echo "== qemu-i386: time per glyph at each level (emulated, indicative only)"
+  qemu-i386-static -L /usr/i686-linux-gnu "$bk32/kernels32_speed" 2 | tee "$logs/kernels32-speed.log"
+else
+  record "qemu-i386: kernel tests" "FAIL (not built)"
+fi
+
+# --- 6. Export and import tables, SSE in the 32-bit DLL ----------------------------------------
 for arch in i686 x86_64; do
   dir=$b32
   [ "$arch" = x86_64 ] && dir=$b64
@@ -169,6 +214,12 @@ for arch in i686 x86_64; do
     record "objdump: $arch exports and imports" FAIL
   fi
 done
+echo "== objdump: SSE instructions of the i686 kytDCR.nbp"
+if [ -f "$b32/kytDCR.nbp" ] && "$repo/scripts/check-sse.sh" "$b32/kytDCR.nbp"; then
+  record "objdump: i686 SSE2 kernels in, no SSE outside them and the MXCSR guard" PASS
+else
+  record "objdump: i686 SSE2 kernels in, no SSE outside them and the MXCSR guard" FAIL
+fi
 
 elapsed=$(( $(date +%s) - start ))
 echo

@@ -1,8 +1,10 @@
 #include "tests/glue/FakePlugIn.h"
 
 #include <cstring>
+#include <xmmintrin.h>
 #include <stdexcept>
 
+#include "core/ProcessorFeatures.h"
 #include "host/HostInterface.h"
 #include "host/PlugInUtils.h"
 #include "host/kytDCR.h"
@@ -29,7 +31,17 @@ glue::FakeLog& Note(const char* call) {
   uint16_t cw = 0;
   __asm__ __volatile__("fnstcw %0" : "=m"(cw));
   log.controlWord = cw;
+  if (kyt::Processor().sse) __asm__ __volatile__("stmxcsr %0" : "=m"(log.mxcsr));
   return log;
+}
+
+// A division by zero in SSE registers (it traps unless MXCSR masks it) and a
+// product below the normal range (0 when MXCSR flushes to zero).
+__attribute__((target("sse"))) void SseDivisionAndSubnormal(glue::FakeLog& log) {
+  volatile float one = 1.0f, zero = 0.0f, tiny = 1e-30f, small = 1e-15f;
+  volatile float quotient = _mm_cvtss_f32(_mm_div_ss(_mm_set_ss(one), _mm_set_ss(zero)));
+  (void)quotient;
+  log.sseSubnormal = _mm_cvtss_f32(_mm_mul_ss(_mm_set_ss(tiny), _mm_set_ss(small)));
 }
 
 void ReadStream(glue::FakeLog& log, const std::string& name) {
@@ -105,6 +117,7 @@ bool ExecAction(int32_t action, char* const* params, int32_t highIndex) {
       // must not be left for the host, whose control word may unmask it.
       volatile double zero = 0.0;
       volatile double quotient = 1.0 / zero;
+      if (kyt::Processor().sse) SseDivisionAndSubnormal(log);
       return quotient > 0.0;
     }
     default:

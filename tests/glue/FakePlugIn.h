@@ -24,6 +24,8 @@ struct FakeLog {
   bool formatNull = false;
   char* destination = nullptr;
   uint16_t controlWord = 0;  // x87 control word while the plug-in ran
+  uint32_t mxcsr = 0;        // MXCSR while the plug-in ran (processors with SSE)
+  float sseSubnormal = 0;    // a subnormal product computed with SSE by action 7
   std::string command;
   std::vector<std::string> execParams;
 

@@ -66,6 +66,9 @@ void CheckCallEnd(const std::string& what) {
         Hex(s.ebx) + " " + Hex(s.esi) + " " + Hex(s.edi) + " " + Hex(s.ebp));
   Check(what + ": the host's x87 control word restored, no exception flag left",
         (s.cw & 0xFFFF) == (s.hostCw & 0xFFFF) && (s.sw & 0x3F) == 0, "CW " + Hex(s.cw) + " SW " + Hex(s.sw));
+  if (s.useSse)
+    Check(what + ": the host's MXCSR restored, no exception flag left", s.mxcsr == s.hostMxcsr,
+          "MXCSR " + Hex(s.mxcsr) + ", the host's " + Hex(s.hostMxcsr));
 }
 
 uint32_t CallRegister(const std::string& what, void (*fn)(), std::initializer_list<uint32_t> args) {
@@ -214,6 +217,14 @@ void Failures() {
   CallRegister("nbExecAction(7) dividing by zero", nbExecAction, {7, U(one), 0});
   Check("nbExecAction: the plug-in runs with x87 exceptions masked and extended precision",
         (Fake().controlWord & 0x0F3F) == 0x033F, Hex(Fake().controlWord));
+  if (host_call_state.useSse) {
+    // The host's MXCSR unmasks every exception and flushes to zero: had the
+    // entry point kept it, the SSE division by zero would have trapped and
+    // the subnormal product come out as 0.
+    Check("nbExecAction: the plug-in runs with MXCSR 0x1F80 (masked, nearest, no flush to zero)",
+          (Fake().mxcsr & ~0x3Fu) == 0x1F80, Hex(Fake().mxcsr));
+    Check("nbExecAction: SSE arithmetic in the plug-in keeps subnormals", Fake().sseSubnormal != 0.0f);
+  }
   const uint32_t eax = CallRegister("nbExecAction(4) that raises", nbExecAction, {4, U(one), 0});
   Check("nbExecAction: an error inside gives false, nothing escapes", (eax & 0xFF) == 0, Hex(eax));
   HostFree(one[0]);
@@ -261,6 +272,9 @@ void ScriptInterface() {
 }  // namespace
 
 int main() {
+  // A host with SSE runs with a hostile MXCSR (HostAsm.S) and checks it after each call.
+  host_call_state.useSse = __builtin_cpu_supports("sse") ? 1 : 0;
+  std::printf("host MXCSR %s\n", host_call_state.useSse ? Hex(host_call_state.hostMxcsr).c_str() : "not used (no SSE)");
   Registration();
   InitPlugIn();
   Variables();

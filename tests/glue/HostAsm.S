@@ -20,6 +20,13 @@ host_cw:        .long 0x1332    /* the x87 control word the host runs with */
 out_cw:         .long 0
 out_sw:         .long 0
 saved_cw:       .long 0
+/* MXCSR, when the host has SSE (use_sse != 0, set by the test): all six
+ * exceptions unmasked, round toward zero, flush-to-zero, as a hostile host
+ * might run. */
+host_mxcsr:     .long 0xE000
+out_mxcsr:      .long 0
+saved_mxcsr:    .long 0
+use_sse:        .long 0
 
         .text
 
@@ -113,6 +120,11 @@ call_common:
         fnstcw  saved_cw
         fninit
         fldcw   host_cw
+        cmpl    $0, use_sse
+        je      7f
+        stmxcsr saved_mxcsr
+        ldmxcsr host_mxcsr
+7:
         movl    $0x0B0B0B0B, %ebx
         movl    $0x05150515, %esi
         movl    $0x0D1D0D1D, %edi
@@ -128,6 +140,11 @@ call_common:
         fnstsw  out_sw
         fnclex
         fldcw   saved_cw
+        cmpl    $0, use_sse
+        je      8f
+        stmxcsr out_mxcsr
+        ldmxcsr saved_mxcsr
+8:
         movl    saved_ebp, %ebp
         movl    saved_esp, %esp         /* repaired even if the callee left it unbalanced */
         popl    %edi

@@ -17,6 +17,10 @@ struct HostCallState {
   uint32_t cw;      // x87 control word at return
   uint32_t sw;      // x87 status word at return
   uint32_t savedCw;
+  uint32_t hostMxcsr;  // MXCSR loaded before the call when useSse (set by the test)
+  uint32_t mxcsr;      // MXCSR at return
+  uint32_t savedMxcsr;
+  uint32_t useSse;     // the host sets and checks MXCSR (the processor has SSE)
 };
 extern HostCallState host_call_state;
 
