@@ -7,6 +7,7 @@
 
 #if defined(KYT_HAVE_TIFF)
 #include <tiffio.h>
+#include <unistd.h>
 #endif
 
 #include <array>
@@ -132,7 +133,8 @@ Bytes FileBytes(const std::string& path);
 // A one-bit TIFF of the picture's greys below 128, written by libtiff.
 Bytes BilevelTiff(const kyt::Bitmap& p, uint16_t photometric, uint16_t compression, uint16_t fillOrder,
                   uint32_t rowsPerStrip) {
-  const std::string path = ::testing::TempDir() + "/kyt_ink_input.tif";
+  // One file per process: test runs of several build trees share the folder.
+  const std::string path = ::testing::TempDir() + "/kyt_ink_input_" + std::to_string(::getpid()) + ".tif";
   TIFF* tiff = TIFFOpen(path.c_str(), "w");
   EXPECT_NE(tiff, nullptr);
   if (!tiff) return {};
