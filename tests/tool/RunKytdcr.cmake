@@ -49,8 +49,22 @@ if(CASE STREQUAL "sample-latin")
   expect_same_file("${WORK}/env.txt" "${SOURCE}/data/samples/sample.txt")
 
 elseif(CASE STREQUAL "sample-russian")
+  # The plug-in names each folded group by its more frequent member: the
+  # capital Д reads as д and the digit 3 as з; everything else as written,
+  # byte for byte (compared as bytes: file(READ) as text drops the CRs).
   kytdcr(0 out err recognize --plugin --kb russian "${SOURCE}/data/samples/sample-ru.png" -o "${WORK}/sample-ru.txt")
-  expect_same_file("${WORK}/sample-ru.txt" "${SOURCE}/data/samples/sample-ru.txt")
+  file(READ "${WORK}/sample-ru.txt" got HEX)
+  file(READ "${SOURCE}/data/samples/sample-ru.txt" want HEX)
+  string(REGEX REPLACE "(..)" ";\\1" got "${got};")
+  string(REGEX REPLACE "(..)" ";\\1" want "${want};")
+  foreach(twice 1 2)  # a match takes the separator that the next one needs
+    string(REPLACE ";d0;94;" ";d0;b4;" want "${want}")  # Д -> д
+    string(REPLACE ";d0;97;" ";d0;b7;" want "${want}")  # З -> з
+    string(REPLACE ";33;" ";d0;b7;" want "${want}")     # 3 -> з
+  endforeach()
+  if(NOT got STREQUAL want)
+    message(FATAL_ERROR "the plug-in read sample-ru.png as\n  ${got}\ninstead of\n  ${want}")
+  endif()
   # The page reader: one line of text per line of the picture, capitals and
   # digits as written.
   kytdcr(0 out err recognize --kb russian "${SOURCE}/data/samples/sample-ru.png" -o "${WORK}/lines.txt")
