@@ -191,10 +191,72 @@ void GeneralBlock(const double* w, size_t stride, const float* in, int32_t n, fl
   }
 }
 
+// The fast form of the general sums: the same steps as GeneralBlock, so the
+// same sums, with the per-step tests of 2 folded into one unsigned minimum
+// over all NB vectors and no branch on the input. A step's test reads the
+// double d as two 32-bit halves, y = (d & M) ^ X then y += A (per 32 bits):
+//   low half:  (low 29 fraction bits) ^ 2^28, zero exactly when d is a
+//              midpoint (the test of 2); A adds 0 there;
+//   high half: (sign cleared) - 1. Non-zero d are multiples of 2^-298 (sums
+//              of Singles and of products of two), so their high half is at
+//              least 1, while 0 wraps to 2^32 - 1: the result is below
+//              0x380FFFFF exactly when 0 < |d| < 2^-126 (2^-126 is
+//              0x3810000000000000).
+// Steps with an input of +-1 need no test (2): their M is 0 and their X all
+// ones, which gives y = {2^32 - 1, 2^32 - 2}, never below either bound. So a
+// block without a hit in the minimum has no step GeneralBlock would mark, and
+// its sums are GeneralBlock's; a block with a hit is redone by GeneralBlock,
+// which marks exactly its own units. Hits are rare (about 2^-29 per step), so
+// the redone block costs nothing measurable.
+typedef uint32_t vu __attribute__((vector_size(KYT_VBYTES)));
+
+struct alignas(16) StepTest {
+  uint64_t mask, flip;
+};
+constexpr StepTest kStepTests[2] = {{0x7FFFFFFF1FFFFFFFULL, 0x0000000010000000ULL},  // general input
+                                    {0, ~0ULL}};                                     // +-1
+
+template <int NB>
+void GeneralFast(const double* w, size_t stride, const float* in, int32_t n, float* sums, uint8_t* suspect) {
+  const vd zero = SplatD(0.0);
+  const vu adjust = (vu)SplatL(int64_t(0xFFFFFFFF00000000ULL));
+  vd s[NB];
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) s[k] = zero;
+  vu least = (vu)SplatL(-1);
+  for (int32_t i = 0; i < n; ++i) {
+    const vd x = SplatD(double(in[i]));
+    const double* row = w + size_t(i) * stride;
+    const StepTest& test = kStepTests[(in[i] == 1.0f) | (in[i] == -1.0f)];
+    const vu mask = (vu)SplatL(int64_t(test.mask)), flip = (vu)SplatL(int64_t(test.flip));
+#pragma GCC unroll 16
+    for (int k = 0; k < NB; ++k) {
+      const vd d = x * *reinterpret_cast<const vd*>(row + k * kD) + s[k];
+      const vu y = (((vu)d & mask) ^ flip) + adjust;
+      least = y < least ? y : least;
+      s[k] = ToSingle(d);
+    }
+  }
+  const vu bound = (vu)SplatL(int64_t(0x380FFFFF00000001ULL));  // high: tiny bound; low: 1 (midpoint is 0)
+  const vl hit = (vl)(least < bound);
+  bool any = false;
+  for (int j = 0; j < kD; ++j) any |= hit[j] != 0;
+  if (__builtin_expect(any, 0)) {
+    GeneralBlock<NB>(w, stride, in, n, sums, suspect);
+    return;
+  }
+  const vd largest = SplatD(FLT_MAX);
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) {
+    Narrow(sums + k * kD, s[k]);
+    MarkLanes(~(Abs(s[k]) <= largest), suspect + k * kD);
+  }
+}
+
 template <int NB>
 void GeneralTail(int rest, const double* w, size_t stride, const float* in, int32_t n, float* sums, uint8_t* suspect) {
   if (rest == NB) {
-    GeneralBlock<NB>(w, stride, in, n, sums, suspect);
+    GeneralFast<NB>(w, stride, in, n, sums, suspect);
   } else if constexpr (NB > 1) {
     GeneralTail<NB - 1>(rest, w, stride, in, n, sums, suspect);
   }
@@ -205,7 +267,7 @@ void GeneralSums(const PackedLayer& layer, const float* in, float* sums, uint8_t
   const double* w = layer.wide.data();
   int v = 0;
   for (; v + KYT_GENERAL_BLOCK <= vectors; v += KYT_GENERAL_BLOCK)
-    GeneralBlock<KYT_GENERAL_BLOCK>(w + v * kD, layer.stride, in, layer.inputs, sums + v * kD, suspect + v * kD);
+    GeneralFast<KYT_GENERAL_BLOCK>(w + v * kD, layer.stride, in, layer.inputs, sums + v * kD, suspect + v * kD);
   if (v < vectors)
     GeneralTail<KYT_GENERAL_BLOCK>(vectors - v, w + v * kD, layer.stride, in, layer.inputs, sums + v * kD,
                                    suspect + v * kD);
