@@ -114,8 +114,8 @@ run_one() {
 report_one() {
   local name=$1 dir=$work/$1 log=$work/$1/run.log
   local execs cov rate findings corpus
-  execs=$(grep -Eo 'stat::number_of_executed_units: [0-9]+' "$log" | awk '{print $2}')
-  rate=$(grep -Eo 'stat::average_exec_per_sec: [0-9]+' "$log" | awk '{print $2}')
+  execs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | awk '{print $2}')
+  rate=$(grep -Eo 'stat::average_exec_per_sec: *[0-9]+' "$log" | awk '{print $2}')
   cov=$(grep -Eo 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -n 1)
   corpus=$(find "$dir/corpus" -type f | wc -l)
   findings=$(find "$dir/findings" -type f ! -name '*.min' ! -name '*.log' | wc -l)
