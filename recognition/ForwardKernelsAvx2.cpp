@@ -4,4 +4,5 @@
 #define KYT_VBYTES 32
 #define KYT_SIGN_BLOCK 8
 #define KYT_GENERAL_BLOCK 4
+#define KYT_FAST_BLOCK 8  // the fast general sums: 8 chains hide the FMA and conversion latency
 #include "recognition/ForwardKernelsImpl.h"

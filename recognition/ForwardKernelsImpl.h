@@ -208,6 +208,9 @@ void GeneralBlock(const double* w, size_t stride, const float* in, int32_t n, fl
 // its sums are GeneralBlock's; a block with a hit is redone by GeneralBlock,
 // which marks exactly its own units. Hits are rare (about 2^-29 per step), so
 // the redone block costs nothing measurable.
+#ifndef KYT_FAST_BLOCK
+#define KYT_FAST_BLOCK KYT_GENERAL_BLOCK  // double vectors summed side by side by GeneralFast
+#endif
 typedef uint32_t vu __attribute__((vector_size(KYT_VBYTES)));
 
 struct alignas(16) StepTest {
@@ -266,10 +269,10 @@ void GeneralSums(const PackedLayer& layer, const float* in, float* sums, uint8_t
   const int vectors = int(layer.stride / kD);
   const double* w = layer.wide.data();
   int v = 0;
-  for (; v + KYT_GENERAL_BLOCK <= vectors; v += KYT_GENERAL_BLOCK)
-    GeneralFast<KYT_GENERAL_BLOCK>(w + v * kD, layer.stride, in, layer.inputs, sums + v * kD, suspect + v * kD);
+  for (; v + KYT_FAST_BLOCK <= vectors; v += KYT_FAST_BLOCK)
+    GeneralFast<KYT_FAST_BLOCK>(w + v * kD, layer.stride, in, layer.inputs, sums + v * kD, suspect + v * kD);
   if (v < vectors)
-    GeneralTail<KYT_GENERAL_BLOCK>(vectors - v, w + v * kD, layer.stride, in, layer.inputs, sums + v * kD,
+    GeneralTail<KYT_FAST_BLOCK>(vectors - v, w + v * kD, layer.stride, in, layer.inputs, sums + v * kD,
                                    suspect + v * kD);
 }
 

@@ -5,6 +5,7 @@
 // own training samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -172,6 +173,59 @@ TEST(ForwardKernels, GeneralSumsMarkTheMidpointCasesTheyCannotDecide) {
     net.Propagate();
     reference::Propagate(ref);
     ExpectSameLayers(net, ref, kernels::LevelName(level));
+  }
+}
+
+// The general kernel handles units in blocks of vectors and redoes a whole
+// block when one step of one unit needs the slow path: the trap above (and a
+// sum that turns subnormal) at every unit of a layer whose count is no
+// multiple of any vector width, met at the second or the last input. The trap
+// unit is marked, the other units of its block keep their exact sums, and
+// the redone block marks few units besides it.
+TEST(ForwardKernels, GeneralSumsRedoOnlyTheBlockOfAMarkedUnit) {
+  const float s0 = 1.0f + 0x1p-23f, x = 1.0f + 0x1p-18f, w = 0x1p-24f - 0x1p-42f;
+  constexpr int32_t kInputs = 6, kUnits = 75;
+  std::mt19937_64 random(75);
+  std::uniform_real_distribution<float> weight(-1.0f, 1.0f);
+  for (Level level : FastLevels()) {
+    const kernels::KernelTable* k = kernels::Table(level);
+    ASSERT_NE(k, nullptr);
+    for (bool tiny : {false, true}) {
+      for (int32_t at : {1, kInputs}) {
+        for (int32_t trap = 0; trap < kUnits; ++trap) {
+          float in[kInputs + 1];
+          in[0] = 1.0f;
+          for (int32_t i = 1; i <= kInputs; ++i) in[i] = 0.37f + 0.01f * float(i);
+          in[at] = tiny ? 0.7f : x;  // full significands: ordinary steps meet no midpoint
+          TLayerWeights rows(kUnits + 1, TLayer(kInputs + 1, 0.0f));
+          for (int32_t u = 1; u <= kUnits; ++u)
+            for (int32_t i = 0; i <= kInputs; ++i) rows[u][i] = weight(random);
+          TLayer& t = rows[trap + 1];
+          std::fill(t.begin(), t.end(), 0.0f);
+          t[0] = tiny ? 0.0f : s0;
+          t[at] = tiny ? 1e-39f : w;
+          kernels::PackedLayer packed;
+          kernels::Pack(rows, kInputs, kUnits, packed);
+          kernels::AlignedFloats sums;
+          sums.Assign(packed.stride);
+          std::vector<uint8_t> suspect(packed.stride, 0);
+          k->generalSums(packed, in, sums.data(), suspect.data());
+          const std::string what = std::string(kernels::LevelName(level)) + (tiny ? " tiny" : " midpoint") +
+                                   " at input " + std::to_string(at) + " trap unit " + std::to_string(trap);
+          EXPECT_TRUE(suspect[trap]) << what;
+          EXPECT_LE(std::count(suspect.begin(), suspect.end(), uint8_t(1)), 4) << what;
+          for (int32_t u = 0; u < kUnits; ++u) {
+            if (u == trap) continue;
+            float expected = 0.0f;
+            for (int32_t i = 0; i <= kInputs; ++i)
+              expected = float(expected + static_cast<long double>(in[i]) * rows[u + 1][i]);
+            if (!suspect[u]) {
+              ASSERT_EQ(Bits(sums.data()[u]), Bits(expected)) << what << " unit " << u;
+            }
+          }
+        }
+      }
+    }
   }
 }
 
