@@ -112,6 +112,42 @@ TEST(ReaderSegmentation, TouchingPairCutWhereBothPartsReadBetterOverTheLine) {
   EXPECT_EQ(NamesOf(SegmentLine({Drawn(loose)}, BlockJudge, 8.0)), "m|");
 }
 
+TEST(ReaderSegmentation, NoCutDownTheMiddleOfAStem) {
+  // A serif r: a foot serif on the left, a stem 3 columns wide and an arm.
+  // The profile is as flat along the stem as at the floor of a gap.
+  const std::vector<std::string> serifR = {
+      "..########", "..########", "..###.....", "..###.....", "..###.....", "..###.....",
+      "..###.....", "..###.....", "..###.....", "..###.....", "..###.....", "#####.....",
+  };
+  // A judge that reads the serif with the stem's first column as "]" and
+  // the rest as "r" better than the whole r, as a network may.
+  auto judge = [](const Piece& p) {
+    Judged j;
+    const int32_t l = p.box.Left, r = p.box.Right;
+    j.answer = l == 0 && r == 3 ? Answer{"]", 0.9f}
+               : l == 3 && r == 10 ? Answer{"r", 0.9f}
+               : l == 0 && r == 10 ? Answer{"r", 0.5f}
+                                   : Answer{"?", 0.1f};
+    j.value = j.answer.score;
+    j.ranked = {{j.answer, j.value}};
+    return j;
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({Drawn(serifR)}, judge, 8.0)), "r|");
+  // Two such letters touching at the serif are still cut apart there.
+  const std::vector<std::string> pair = {
+      "..########..########", "..########..########", "..###.......###.....", "..###.......###.....",
+      "..###.......###.....", "..###.......###.....", "..###.......###.....", "..###.......###.....",
+      "..###.......###.....", "..###.......###.....", "..###.......###.....", "#####.....#####.....",
+  };
+  auto two = [&](const Piece& p) {
+    Judged j = judge(p);
+    if ((p.box.Left == 0 || p.box.Left == 10) && p.box.Width() == 10) j.answer = {"r", 0.9f}, j.value = 0.9f;
+    j.ranked = {{j.answer, j.value}};
+    return j;
+  };
+  EXPECT_EQ(NamesOf(SegmentLine({Drawn(pair)}, two, 8.0)), "r|r|");
+}
+
 TEST(ReaderSegmentation, BrokenPiecesJoinedWhereTheWholeReadsBetter) {
   // Two halves of a ring with a gap of one column.
   const Piece left = Drawn({"###", "#..", "#..", "#..", "#..", "#..", "#..", "###"}, 0, 0);

@@ -290,11 +290,15 @@ std::vector<int32_t> CutColumns(const Piece& piece, int32_t letterHeight, std::v
     for (int32_t r = 0; r < height; ++r)
       if (cell[size_t(r) * size_t(width) + size_t(c)] && (r == 0 || !cell[size_t(r - 1) * size_t(width) + size_t(c)]))
         ++runs[size_t(c)];
+  // A column more than half filled with ink, no less than its neighbours,
+  // runs down the middle of a stem: letters touch in thin bridges and
+  // serifs, and the flat top of a stem's profile is no gap between two.
+  auto stem = [&](int32_t c) { return profile[size_t(c)] * 2 > height; };
   std::vector<int32_t> minima;
   for (int32_t c = minPart; c <= width - minPart; ++c) {
     const int32_t before = profile[size_t(c - 1)], here = profile[size_t(c)];
     const int32_t after = c + 1 < width ? profile[size_t(c + 1)] : here;
-    if (here <= before && here <= after && runs[size_t(c)] <= 2) minima.push_back(c);
+    if (here <= before && here <= after && runs[size_t(c)] <= 2 && !stem(c)) minima.push_back(c);
   }
   std::stable_sort(minima.begin(), minima.end(),
                    [&](int32_t a, int32_t b) { return profile[size_t(a)] < profile[size_t(b)]; });
