@@ -408,6 +408,15 @@ TEST(ReaderLayout, DotOfATouchingLetterStacksOntoIt) {
   };
   InkPage page2 = PageOf(beside);
   EXPECT_EQ(StackPieces(FindPieces(page2)).size(), 2u);
+  // d and i touching at their feet: the dot stands higher than the d's top,
+  // over the i's stem, and belongs to the pair.
+  const std::vector<std::string> di = {
+      ".......##.", "...##..##.", "...##.....", "######.##.", "##.###.##.", "##..##.##.",
+      "##..##.##.", "##..##.##.", "#########.",
+  };
+  InkPage page3 = PageOf(di);
+  ASSERT_EQ(FindPieces(page3).size(), 2u);
+  EXPECT_EQ(StackPieces(FindPieces(page3)).size(), 1u);
 }
 
 TEST(ReaderLayout, SerifLettersTouchingAtTheirFeetAreNoFrame) {

@@ -49,14 +49,15 @@ bool Inside(const kyt::Rect& inner, const kyt::Rect& outer) {
   return inner.Left > outer.Left && inner.Right < outer.Right && inner.Top > outer.Top && inner.Bottom < outer.Bottom;
 }
 
-// A small mark (the dot of i, an accent) over a piece whose box holds it,
+// A small mark (the dot of i, an accent) over a piece whose columns hold it,
 // as when the i of a touching pair carries its dot: in the mark's columns
-// the piece's ink all lies below the mark.
+// the piece's ink all lies below the mark. The mark may stand higher than
+// the piece's top, which a taller letter of the pair (d, f, t) sets.
 bool MarkAbove(const Piece& mark, const Piece& piece) {
   const kyt::Rect& m = mark.box;
   const kyt::Rect& p = piece.box;
   if (m.Height() * 2 > p.Height() || m.Width() * 2 > p.Width()) return false;
-  if (m.Left < p.Left || m.Right > p.Right || m.Top < p.Top) return false;
+  if (m.Left < p.Left || m.Right > p.Right) return false;
   bool below = false;
   for (const kyt::TPoint& q : piece.pixels) {
     if (q.X < m.Left || q.X >= m.Right) continue;
