@@ -209,6 +209,21 @@ TEST(ReaderShape, NamesJudgedAgainstTheLinesHeights) {
   EXPECT_EQ(ShapeMisfit("D", small, LineMetrics{40.0, 14.0, 15.0, 0.0}), 0.0f);
 }
 
+TEST(ReaderShape, SignsJudgedAgainstTheLinesHeights) {
+  // Brackets reach above the small letters and below the baseline; a stroke
+  // of x-height on the baseline (the stem of r) or a tall one standing on it
+  // (an l) is none.
+  EXPECT_EQ(ShapeMisfit("]", {0, 20, 4, 43}, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("(", {0, 18, 5, 44}, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("]", {0, 26, 4, 40}, kLine), 1.0f);
+  EXPECT_EQ(ShapeMisfit(")", {0, 20, 4, 40}, kLine), 1.0f);
+  // The tilde and the dashes are flat; a blob of letters is neither.
+  EXPECT_EQ(ShapeMisfit("~", {0, 30, 10, 34}, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("\x97", {0, 31, 28, 33}, kLine), 0.0f);
+  EXPECT_EQ(ShapeMisfit("~", {0, 26, 40, 40}, kLine), 1.0f);
+  EXPECT_EQ(ShapeMisfit("\x97", {0, 20, 60, 40}, kLine), 1.0f);
+}
+
 TEST(ReaderShape, MarksBySizeAndPlace) {
   EXPECT_EQ(MarkByShape({0, 37, 3, 40}, kLine), ".");
   EXPECT_EQ(MarkByShape({0, 36, 3, 43}, kLine), ",");

@@ -243,6 +243,28 @@ std::string MarkByShape(const kyt::Rect& b, const LineMetrics& m) {
   return {};
 }
 
+namespace {
+
+// How far a sign departs from the line: brackets and parentheses reach above
+// the small letters and below the baseline, dashes, the tilde and the like
+// are flat marks; other signs vary too much by type to say.
+double SignMisfit(unsigned char c, const kyt::Rect& box, const LineMetrics& m) {
+  if (c == 0) return 0.0;
+  auto ramp = [](double v) { return std::clamp(v, 0.0, 1.0); };
+  const double x = m.xHeight;
+  const double top = m.baseline - box.Top, below = box.Bottom - m.baseline;
+  if (std::strchr("()[]{}", char(c))) {
+    // A stroke standing on the baseline is a letter's stem (l, the stem of r).
+    const double high = ramp((x * 1.2 - top) / (0.2 * x));
+    const double deep = ramp((0.2 * x - below) / (0.15 * x));
+    return std::max(high, deep);
+  }
+  if (std::strchr("~-_=–—"_cp1251, char(c))) return ramp((box.Height() - 0.6 * x) / (0.3 * x));
+  return 0.0;
+}
+
+}  // namespace
+
 float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetrics& m) {
   if (name.empty() || m.xHeight <= 0) return 0.0f;
   // A name of several letters (a pattern of a touching pair) reaches as high
@@ -264,10 +286,10 @@ float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetri
                  : std::strchr("frtJг"_cp1251, char(c))                   ? 0.3  // г
                                                                          : 0.45;
   }
-  if (!letters) return 0.0f;
   const double x = m.xHeight, cap = m.capHeight;
   const double top = m.baseline - box.Top, below = box.Bottom - m.baseline;
   auto ramp = [](double v) { return std::clamp(v, 0.0, 1.0); };
+  if (!letters) return float(SignMisfit(Single(name), box, m));
   double misfit = 0.0;
   // Reach: 0 at x-height, 1 at capital height; told apart only where the two
   // differ by a few pixels.

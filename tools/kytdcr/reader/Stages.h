@@ -151,7 +151,9 @@ struct LineMetrics {
 // How far a glyph of this name in this box departs from the line: a small
 // letter that reaches capital height, a capital or ascender letter of only
 // x-height, a descender that does not go below the baseline or a letter that
-// does. 0 when it fits (look-alikes fit at either size), up to 1.
+// does; a bracket that does not reach above the small letters and below the
+// baseline, a dash or tilde taller than a flat mark. 0 when it fits
+// (look-alikes fit at either size), up to 1.
 float ShapeMisfit(const std::string& name, const kyt::Rect& box, const LineMetrics& metrics);
 
 // The mark a glyph is by its size and place alone: full stop, comma,
