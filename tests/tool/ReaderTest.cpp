@@ -310,6 +310,11 @@ TEST(ReaderLineRules, VerticalStrokesByTheirNeighbours) {
   EXPECT_EQ(run({At("l", 0, 20, 3, 20), At("a", 20, 26, 11, 14)}), "I|a|");
   // A stroke from above the capitals to below the baseline: |.
   EXPECT_EQ(run({At("a", 0, 26, 11, 14), At("l", 20, 16, 3, 30), At("a", 30, 26, 11, 14)}), "a|\x7C|a|");
+  // Two strokes side by side after a small letter are no number: ll.
+  EXPECT_EQ(run({At("a", 0, 26, 11, 14), At("1", 13, 20, 3, 20), At("1", 18, 20, 3, 20), At("n", 23, 26, 11, 14)}),
+            "a|l|l|n|");
+  // Beside a digit they stay a number.
+  EXPECT_EQ(run({At("2", 0, 20, 10, 20), At("1", 12, 20, 3, 20), At("1", 17, 20, 3, 20)}), "2|1|1|");
 }
 
 TEST(ReaderLineRules, FoldedThreeAndCapitalsOfRussian) {

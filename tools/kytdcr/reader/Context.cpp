@@ -467,7 +467,9 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       if (!IsBar(c) && !(c == 'O' || c == 'o')) continue;
       const unsigned char prev = k > start ? Single(glyphs[k - 1].answer.name) : 0;
       const unsigned char next = k + 1 < i ? Single(glyphs[k + 1].answer.name) : 0;
-      const bool digits = IsDigit(prev) || IsDigit(next);
+      // A stroke beside another stroke says nothing of its kind (the ll of
+      // "hollis" read as 11 are no number).
+      const bool digits = (IsDigit(prev) && !IsBar(prev)) || (IsDigit(next) && !IsBar(next));
       if (c == 'O' || c == 'o') {
         if (digits && !IsLetter(prev) && !IsLetter(next)) r.answer.name = "0";
         continue;
