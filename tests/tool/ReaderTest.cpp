@@ -340,6 +340,54 @@ TEST(ReaderLineRules, FoldedThreeAndCapitalsOfRussian) {
   EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20), At("-", 12, 31, 5, 2), At("\xF5", 19, 26, 11, 14)}), "3|-|\xF5|");
 }
 
+// A reading of a drawn glyph: '#' is ink; `left`, `top` place it.
+Reading DrawnAs(const std::string& name, const std::vector<std::string>& rows, int32_t left, int32_t top) {
+  Reading r;
+  r.answer.name = name;
+  r.piece.box = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (size_t y = 0; y < rows.size(); ++y)
+    for (size_t x = 0; x < rows[y].size(); ++x) {
+      if (rows[y][x] != '#') continue;
+      const kyt::TPoint q{left + int32_t(x), top + int32_t(y)};
+      r.piece.pixels.push_back(q);
+      r.piece.box = {std::min(r.piece.box.Left, q.X), std::min(r.piece.box.Top, q.Y),
+                     std::max(r.piece.box.Right, q.X + 1), std::max(r.piece.box.Bottom, q.Y + 1)};
+    }
+  return r;
+}
+
+TEST(ReaderLineRules, CaseOfShortIFromItsBody) {
+  // Small type: baseline 31, x-height 9, capitals 11. The breve of a small
+  // й reaches above the capitals; its body is of x-height.
+  const LineMetrics line{31.0, 9.0, 11.0, 0.0};
+  Names kb({"\xE9", "\xC9", "\xE0"});  // й Й а
+  Classifier classifier(kb.network);
+  const std::vector<std::string> small = {
+      ".#...#.", "..###..", ".......", ".......", "#....##", "#...#.#", "#...#.#", "#..#..#",
+      "#..#..#", "#.#...#", "#.#...#", "##....#", "#.....#",
+  };
+  const std::vector<std::string> capital = {
+      ".#...#.", "..###..", ".......", ".......", "#.....#", "#....##", "#...#.#", "#...#.#", "#..#..#",
+      "#..#..#", "#.#...#", "#.#...#", "##....#", "#.....#", "#.....#",
+  };
+  std::vector<Reading> glyphs = {DrawnAs("\xC9", small, 0, 18), DrawnAs("\xE9", capital, 10, 16)};
+  ApplyLineContext(glyphs, 1000, line, classifier);
+  EXPECT_EQ(NamesOf(glyphs), "\xE9|\xC9|");
+}
+
+TEST(ReaderLineRules, NumeroSignFromItsLetterAndRing) {
+  // № comes apart into an N and a ring with a bar below it (or raised); an
+  // N followed by a small o stays two letters.
+  for (const char* font : {"DejaVuSans", "LiberationSerif-Regular"}) {
+    for (int32_t size : {20, 32}) {
+      const std::string text = Read(Render(font, size, {U"\u043A\u043E\u043C\u043D\u0430\u0442\u0430 \u2116 6 No 5"}), "russian");
+      EXPECT_NE(text.find("\u2116 6"), std::string::npos) << font << " " << size << ": " << text;
+      EXPECT_EQ(text.find("\u2116 5"), std::string::npos) << font << " " << size << ": " << text;
+      EXPECT_NE(text.find("\u043E 5"), std::string::npos) << font << " " << size << ": " << text;  // о
+    }
+  }
+}
+
 TEST(ReaderLineRules, LettersOfTheCodePage) {
   EXPECT_EQ(OtherCase('a'), 'A');
   EXPECT_EQ(OtherCase(0xFB), 0xDB);  // ы Ы

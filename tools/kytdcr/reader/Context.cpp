@@ -50,6 +50,54 @@ bool HasHole(const Piece& p) {
   return false;
 }
 
+// The 8-connected groups of a piece's ink: pixel count and box (picture
+// coordinates, right and bottom exclusive), largest first.
+struct Part {
+  size_t count = 0;
+  kyt::Rect box;
+};
+std::vector<Part> PartsOf(const Piece& p) {
+  const int32_t w = p.box.Width(), h = p.box.Height();
+  std::vector<uint8_t> cell(size_t(w) * size_t(h), 0);  // 0 paper, 1 ink, 2 ink seen
+  for (const kyt::TPoint& q : p.pixels) cell[size_t(q.Y - p.box.Top) * size_t(w) + size_t(q.X - p.box.Left)] = 1;
+  std::vector<Part> parts;
+  std::vector<size_t> stack;
+  for (size_t start = 0; start < cell.size(); ++start) {
+    if (cell[start] != 1) continue;
+    Part part;
+    part.box = {w, h, -1, -1};
+    stack.push_back(start);
+    cell[start] = 2;
+    while (!stack.empty()) {
+      const size_t i = stack.back();
+      stack.pop_back();
+      const int32_t x = int32_t(i % size_t(w)), y = int32_t(i / size_t(w));
+      ++part.count;
+      part.box = {std::min(part.box.Left, x), std::min(part.box.Top, y), std::max(part.box.Right, x + 1),
+                  std::max(part.box.Bottom, y + 1)};
+      for (int32_t dy = -1; dy <= 1; ++dy)
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+          const int32_t nx = x + dx, ny = y + dy;
+          if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+          const size_t n = size_t(ny) * size_t(w) + size_t(nx);
+          if (cell[n] == 1) cell[n] = 2, stack.push_back(n);
+        }
+    }
+    part.box = {part.box.Left + p.box.Left, part.box.Top + p.box.Top, part.box.Right + p.box.Left,
+                part.box.Bottom + p.box.Top};
+    parts.push_back(part);
+  }
+  std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.count > b.count; });
+  return parts;
+}
+
+// The top row of a piece's largest group: the body of a letter whose mark
+// stands apart above it.
+int32_t BodyTop(const Piece& p) {
+  const std::vector<Part> parts = PartsOf(p);
+  return parts.empty() ? p.box.Top : parts.front().box.Top;
+}
+
 // Which way a piece of ink points as a chevron: -1 for <, 1 for >, 0 for
 // neither. The ink of its top and bottom thirds lies well to one side of the
 // ink of its middle third.
@@ -411,6 +459,48 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
     }
   }
 
+  // A numero sign comes apart into its letter N (in two pieces where the thin
+  // diagonal fades) and the small ring beside it, raised or with a bar below:
+  // the letter stands on the baseline at capital height, the ring encloses
+  // paper and begins in the letter's upper half. An o after an N is as high
+  // as the small letters and has no bar.
+  if (classifier.Has("№"_cp1251)) {
+    const double cap = std::max(m.capHeight, x);
+    auto tall = [&](const kyt::Rect& b) {
+      return base - b.Top >= 0.9 * cap && std::abs(b.Bottom - base) <= 0.15 * x + 1.0;
+    };
+    for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
+      size_t first = i;
+      Piece letter = glyphs[i].piece;
+      if (i > 0 && tall(glyphs[i - 1].piece.box) && tall(letter.box) &&
+          letter.box.Left - glyphs[i - 1].piece.box.Right <= std::max(1.0, 0.1 * x)) {
+        Piece both = glyphs[i - 1].piece;
+        both.Add(letter);
+        if (both.box.Width() <= 1.1 * cap) first = i - 1, letter = std::move(both);
+      }
+      const Piece& ring = glyphs[i + 1].piece;
+      const kyt::Rect& l = letter.box;
+      const kyt::Rect& r = ring.box;
+      if (!tall(l) || r.Left - l.Right > 0.4 * x || r.Height() > 0.8 * l.Height() || r.Width() > 0.8 * l.Width() ||
+          (r.Top - l.Top) * 2 > l.Height() || r.Bottom > base + 0.15 * x + 1.0 || !HasHole(ring))
+        continue;
+      const std::vector<Part> parts = PartsOf(ring);
+      bool bar = false;
+      for (size_t k = 1; k < parts.size(); ++k) {
+        const kyt::Rect& b = parts[k].box;
+        const kyt::Rect& o = parts[0].box;
+        bar = bar || (b.Top >= o.Bottom && b.Width() * 10 >= o.Width() * 6 && b.Height() * 2 <= o.Height());
+      }
+      if (!bar && r.Bottom > base - 0.25 * x) continue;
+      letter.Add(ring);
+      glyphs[first].piece = std::move(letter);
+      glyphs[first].answer.name = "№"_cp1251;
+      glyphs[first].ranked.clear();
+      glyphs.erase(glyphs.begin() + std::ptrdiff_t(first + 1), glyphs.begin() + std::ptrdiff_t(i + 2));
+      i = first;
+    }
+  }
+
   // Guillemets: two chevrons pointing one way, between x-height and baseline,
   // read as one glyph or as two.
   if (classifier.Has("«"_cp1251) || classifier.Has("»"_cp1251)) {
@@ -441,10 +531,15 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
   for (Reading& r : glyphs) {
     const unsigned char c = Single(r.answer.name);
     if (!IsLookAlike(c)) continue;
-    const double reach = base - r.piece.box.Top;
+    double reach = base - r.piece.box.Top;
     const unsigned char small = IsUpper(c) ? OtherCase(c) : c;
     // The breve of й reaches about as high as a capital; Й's lies above that.
-    const double limit = small == 0xE9 ? m.capHeight + 0.6 * (m.capHeight - x) : capLine;
+    // Where the breve stands apart, the letter's body tells the case.
+    double limit = small == 0xE9 ? m.capHeight + 0.6 * (m.capHeight - x) : capLine;
+    if (small == 0xE9) {
+      const int32_t body = BodyTop(r.piece);
+      if (body > r.piece.box.Top) reach = base - body, limit = capLine;
+    }
     const unsigned char want = reach > limit ? OtherCase(small) : small;
     r.answer.name = std::string(1, char(want));
   }
