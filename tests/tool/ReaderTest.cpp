@@ -388,6 +388,22 @@ TEST(ReaderLineRules, NumeroSignFromItsLetterAndRing) {
   }
 }
 
+TEST(ReaderLineRules, EnAndPeByWhereTheirBarLies) {
+  // DejaVu Serif at 24 pixels: a knowledge base may read н as п; the bar in
+  // the middle says н, the bar on top п.
+  EXPECT_EQ(Read(Render("DejaVuSerif", 24, {U"\u043E\u043D\u0430 \u043D\u0435\u0441\u043B\u0430 \u043F\u0435\u043D\u044C"}), "russian"),
+            "\u043E\u043D\u0430 \u043D\u0435\u0441\u043B\u0430 \u043F\u0435\u043D\u044C\n");  // она несла пень
+  // Drawn: two stems with a bar in the middle, on top, or none.
+  Names kb({"\xED", "\xEF", "\xE8"});  // н п и
+  Classifier classifier(kb.network);
+  const std::vector<std::string> en = {"##...##", "##...##", "##...##", "#######", "##...##", "##...##", "##...##"};
+  const std::vector<std::string> pe = {"#######", "##...##", "##...##", "##...##", "##...##", "##...##", "##...##"};
+  const std::vector<std::string> ee = {"##..###", "##..###", "##.#.##", "##.#.##", "###..##", "###..##", "##...##"};
+  std::vector<Reading> glyphs = {DrawnAs("\xEF", en, 0, 33), DrawnAs("\xED", pe, 10, 33), DrawnAs("\xEF", ee, 20, 33)};
+  ApplyLineContext(glyphs, 1000, LineMetrics{40.0, 7.0, 10.0, 0.0}, classifier);
+  EXPECT_EQ(NamesOf(glyphs), "\xED|\xEF|\xEF|");
+}
+
 TEST(ReaderLineRules, LettersOfTheCodePage) {
   EXPECT_EQ(OtherCase('a'), 'A');
   EXPECT_EQ(OtherCase(0xFB), 0xDB);  // ы Ы

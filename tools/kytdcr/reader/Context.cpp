@@ -91,6 +91,27 @@ std::vector<Part> PartsOf(const Piece& p) {
   return parts;
 }
 
+// Where a bar across the middle third of a glyph's columns lies, as a share
+// of its height from the top (0 at the top row, 1 at the bottom row); -1
+// when no row above the feet is filled across those columns (the diagonal
+// of и crosses them in a narrow stroke, row by row).
+double BarPlace(const Piece& p) {
+  const int32_t w = p.box.Width(), h = p.box.Height();
+  const int32_t from = w / 3, to = w - w / 3;
+  if (to - from < 1 || h < 3) return -1.0;
+  std::vector<int32_t> rows(size_t(h), 0);
+  for (const kyt::TPoint& q : p.pixels) {
+    const int32_t x = q.X - p.box.Left;
+    if (x >= from && x < to) ++rows[size_t(q.Y - p.box.Top)];
+  }
+  double sum = 0;
+  int32_t count = 0;
+  // The feet's serifs, which may nearly meet in the middle, are no bar.
+  for (int32_t y = 0; y < h - std::max(1, h / 6); ++y)
+    if (rows[size_t(y)] == to - from) sum += y, ++count;
+  return count == 0 ? -1.0 : sum / count / double(h - 1);
+}
+
 // The top row of a piece's largest group: the body of a letter whose mark
 // stands apart above it.
 int32_t BodyTop(const Piece& p) {
@@ -523,6 +544,20 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       glyphs[i].piece = std::move(both);
       glyphs[i].answer.name = name;
       if (pair) glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
+    }
+  }
+
+  // н and п are two stems and a bar, in the middle or on top: where the bar
+  // lies tells them apart better than the network does in some types.
+  if (classifier.Has("н"_cp1251) && classifier.Has("п"_cp1251)) {
+    for (Reading& r : glyphs) {
+      const unsigned char c = Single(r.answer.name);
+      const bool en = c == 0xED || c == 0xCD, pe = c == 0xEF || c == 0xCF;  // н Н п П
+      if (!en && !pe) continue;
+      const double bar = BarPlace(r.piece);
+      if (bar < 0) continue;
+      if (pe && bar >= 0.3 && bar <= 0.7) r.answer.name = c == 0xEF ? "н"_cp1251 : "Н"_cp1251;
+      if (en && bar < 0.2) r.answer.name = c == 0xED ? "п"_cp1251 : "П"_cp1251;
     }
   }
 
