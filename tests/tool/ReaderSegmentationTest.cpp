@@ -238,6 +238,10 @@ TEST(ReaderShape, ShapeChoosesAmongTheNetworksCandidates) {
   // small o; the line's x-height says o. Capitals stay capitals.
   const kyt::Bitmap page = Render("DejaVuSans", 16, {U"Do not go down"});
   EXPECT_EQ(Cp1251ToUtf8(ReadPage(page, Network("latin"), {}).Text()), "Do not go down\n");
+  // DejaVu Serif at 16 pixels: the r of "Bring" ranks T first by far; a
+  // capital of x-height pays enough to lose to the r.
+  EXPECT_EQ(Cp1251ToUtf8(ReadPage(Render("DejaVuSerif", 16, {U"Bring it to a friend"}), Network("latin"), {}).Text()),
+            "Bring it to a friend\n");
 }
 
 Reading Ranked(int32_t left, std::vector<Valued> ranked) {

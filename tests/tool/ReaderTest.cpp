@@ -223,6 +223,9 @@ TEST(ReaderSegmentation, PiecesOfOneLetterAreJoined) {
   // ы comes apart into a soft sign and a stroke.
   const kyt::Bitmap page = Render("DejaVuSans", 32, {U"мы вы сыр"});
   EXPECT_EQ(Read(page, "russian"), "мы вы сыр\n");
+  // Liberation Serif's stroke carries serifs, half as wide as the sign is high.
+  const std::string serif = Read(Render("LiberationSerif-Regular", 24, {U"цветы были чудесные"}), "russian");
+  EXPECT_EQ(serif.substr(0, serif.find(' ')), "цветы") << serif;
   // The plug-in reads the two pieces as two glyphs.
   std::string text;
   ReadPageAsPlugin(page, Network("russian"), 196, 10, 8, text);

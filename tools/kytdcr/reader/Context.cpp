@@ -453,7 +453,7 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       const kyt::Rect& b = glyphs[i + 1].piece.box;
       // The stroke as the network names it, or by its shape: narrow, and as tall as the sign.
       const bool stroke = IsBar(n) || n == 0xB3 || n == 0xB2 || n == 0xBF || n == 0xAF ||  // і І ї Ї
-                          (b.Width() * 3 <= a.Height() && b.Height() * 5 >= a.Height() * 4);
+                          (b.Width() * 2 <= a.Height() && b.Height() * 5 >= a.Height() * 4);
       if (!softSign || !stroke || b.Left - a.Right > 0.4 * x || b.Height() > 1.25 * a.Height()) continue;
       glyphs[i].piece.Add(glyphs[i + 1].piece);
       glyphs[i].answer.name = c == 0xFC ? "ы"_cp1251 : "Ы"_cp1251;

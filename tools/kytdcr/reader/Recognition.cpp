@@ -25,7 +25,7 @@ constexpr double kCutRunPrice = 0.1;
 // For each join of two pieces, a share of the x-height.
 constexpr double kJoinPrice = 0.05;
 // A glyph whose shape does not fit the line loses this much of its score.
-constexpr float kMisfitPrice = 0.3f;
+constexpr float kMisfitPrice = 0.5f;
 // Marks told by their size and place are worth this much.
 constexpr float kMarkValue = 0.8f;
 // At most this many cuts through one piece, and pieces joined into one glyph.
