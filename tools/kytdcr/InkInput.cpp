@@ -1,23 +1,14 @@
 #include "InkInput.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#if defined(KYT_HAVE_TIFF)
-#include <tiffio.h>
-
-#include <cstdarg>
-#include <cstdio>
-#endif
-
-#include "core/ByteReader.h"
-#include "core/DecodeBudget.h"
 #include "core/Error.h"
+#include "window/decoders/PngReading.h"
+#include "window/decoders/TiffReading.h"
 
 namespace kytdcr {
 
@@ -156,58 +147,22 @@ std::optional<kyt::TImageArray> PortableMapInk(const std::vector<uint8_t>& bytes
   return image;
 }
 
-class PngImage {
- public:
-  PngImage() {
-    image_ = png_image{};
-    image_.version = PNG_IMAGE_VERSION;
-  }
-  ~PngImage() { png_image_free(&image_); }
-  PngImage(const PngImage&) = delete;
-  PngImage& operator=(const PngImage&) = delete;
-  png_image* get() { return &image_; }
-
- private:
-  png_image image_;
-};
-
-// The checks of the PNG decoder before it takes memory, with the chunks that
-// could change a grey picture's levels (transparency and colour space) noted.
-bool PngChunksAllowInk(const std::vector<uint8_t>& bytes, bool& plainGrey) {
-  kyt::ByteReader reader(bytes, "PNG");
-  reader.Skip(8);
-  plainGrey = true;
-  while (reader.Has(8)) {
-    const uint32_t length = reader.U32BE();
-    const uint8_t* type = reader.Take(4);
-    if (!reader.Has(uint64_t(length) + 4)) return false;
-    if (std::memcmp(type, "IEND", 4) == 0) return true;
-    for (const char* colour : {"tRNS", "gAMA", "sRGB", "iCCP", "cHRM", "sBIT"})
-      if (std::memcmp(type, colour, 4) == 0) plainGrey = false;
-    reader.Skip(uint64_t(length) + 4);
-  }
-  return false;
-}
-
 // Grey pictures of up to 8 bits without transparency or colour space chunks
 // are read as one grey byte a pixel, which are the levels the decoder's RGB
-// triples repeat; anything else as the decoder reads it, RGB over white.
+// triples repeat; anything else as the decoder reads it, RGB over white. The
+// decoder's checks come first (BeginPngRead), with the chunks that could
+// change a grey picture's levels noted.
 std::optional<kyt::TImageArray> PngInk(const std::vector<uint8_t>& bytes, int32_t threshold) {
-  if (bytes.size() < 26 || png_sig_cmp(bytes.data(), 0, 8) != 0) return std::nullopt;
-  bool plainGrey = false;
-  if (!PngChunksAllowInk(bytes, plainGrey)) return std::nullopt;
-  PngImage image;
-  if (!png_image_begin_read_from_memory(image.get(), bytes.data(), bytes.size())) return std::nullopt;
-  const uint32_t width = image.get()->width, height = image.get()->height;
-  if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(kyt::Bitmap::kMaxPixels)) return std::nullopt;
-  constexpr uint64_t kMaxDeflateRatio = 1032;
-  const uint32_t bitDepth = bytes[24], colourType = bytes[25];
-  const uint32_t channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
-  const uint64_t imageBytes = uint64_t(height) * ((uint64_t(width) * bitDepth * channels + 7) / 8);
-  if (imageBytes / kMaxDeflateRatio > bytes.size()) return std::nullopt;
-  kyt::budget::CheckPixelBudget("PNG", width, height, bytes.size());
+  bool plainGrey = true;
+  kyt::PngImage image;
+  const kyt::PngLayout layout = kyt::BeginPngRead(bytes, image, [&plainGrey](const uint8_t* type) {
+    for (const char* colour : {"tRNS", "gAMA", "sRGB", "iCCP", "cHRM", "sBIT"})
+      if (std::memcmp(type, colour, 4) == 0) plainGrey = false;
+  });
+  if (!layout.endChunkSeen) return std::nullopt;
+  const uint32_t width = layout.width, height = layout.height;
 
-  const bool grey = plainGrey && colourType == 0 && bitDepth <= 8;
+  const bool grey = plainGrey && layout.colourType == 0 && layout.bitDepth <= 8;
   image.get()->format = grey ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
   const size_t stride = size_t(width) * (grey ? 1 : 3);
   std::vector<uint8_t> samples(stride * height);
@@ -241,70 +196,21 @@ std::optional<kyt::TImageArray> PngInk(const std::vector<uint8_t>& bytes, int32_
 
 #if defined(KYT_HAVE_TIFF)
 
-// One-bit TIFF pages, read scan line by scan line through libtiff from memory.
-struct MemoryFile {
-  const uint8_t* data;
-  uint64_t size;
-  uint64_t position;
-};
-
-tmsize_t TiffRead(thandle_t handle, void* buffer, tmsize_t count) {
-  MemoryFile* f = static_cast<MemoryFile*>(handle);
-  if (count <= 0 || f->position >= f->size) return 0;
-  const uint64_t n = std::min<uint64_t>(uint64_t(count), f->size - f->position);
-  std::memcpy(buffer, f->data + f->position, size_t(n));
-  f->position += n;
-  return tmsize_t(n);
-}
-tmsize_t TiffWrite(thandle_t, void*, tmsize_t) { return 0; }
-toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
-  MemoryFile* f = static_cast<MemoryFile*>(handle);
-  uint64_t base = 0;
-  if (whence == SEEK_CUR) base = f->position;
-  else if (whence == SEEK_END) base = f->size;
-  else if (whence != SEEK_SET) return toff_t(-1);
-  f->position = base + uint64_t(offset);  // negative moves come wrapped
-  return f->position;
-}
-int TiffClose(thandle_t) { return 0; }
-toff_t TiffSize(thandle_t handle) { return static_cast<MemoryFile*>(handle)->size; }
-int TiffMap(thandle_t, void**, toff_t*) { return 0; }
-void TiffUnmap(thandle_t, void*, toff_t) {}
-void TiffQuiet(const char*, const char*, va_list) {}
-
-// libtiff's process-wide message handlers stay quiet while the ink is read
-// (a page it cannot read goes to the decoder, which reports it).
-class QuietTiff {
- public:
-  QuietTiff() : error_(TIFFSetErrorHandler(TiffQuiet)), warning_(TIFFSetWarningHandler(TiffQuiet)) {}
-  ~QuietTiff() {
-    TIFFSetErrorHandler(error_);
-    TIFFSetWarningHandler(warning_);
-  }
-  QuietTiff(const QuietTiff&) = delete;
-  QuietTiff& operator=(const QuietTiff&) = delete;
-
- private:
-  TIFFErrorHandler error_, warning_;
-};
-
 // The first page when it is a plain one-bit picture in strips, top row
 // first; its strips must lie within the file and hold enough data for their
 // codec, as the decoder demands before it reads anything.
 std::optional<kyt::TImageArray> TiffInk(const std::vector<uint8_t>& bytes, int32_t threshold) {
   if (bytes.size() < 4 || !((bytes[0] == 'I' && bytes[1] == 'I') || (bytes[0] == 'M' && bytes[1] == 'M')))
     return std::nullopt;
-  QuietTiff quiet;
-  MemoryFile file{bytes.data(), bytes.size(), 0};
-  TIFF* tiff = TIFFClientOpen("picture", "rm", &file, TiffRead, TiffWrite, TiffSeek, TiffClose, TiffSize, TiffMap,
-                              TiffUnmap);
+  // A page libtiff cannot read goes to the decoder, which reports it.
+  std::string ignored;
+  kyt::TiffMessages quiet(ignored);
+  kyt::TiffMemoryFile file{bytes.data(), bytes.size(), 0};
+  const kyt::TiffHandle handle(kyt::OpenTiffInMemory(file));
+  TIFF* tiff = handle.get();
   if (!tiff) return std::nullopt;
-  struct Closer {
-    TIFF* t;
-    ~Closer() { TIFFClose(t); }
-  } closer{tiff};
   uint32_t width = 0, height = 0;
-  uint16_t bits = 0, samples = 0, photometric = 0, orientation = 0, extra = 0, compression = 0;
+  uint16_t bits = 0, samples = 0, photometric = 0, orientation = 0, extra = 0;
   uint16_t* extraTypes = nullptr;
   TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
   TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
@@ -312,33 +218,15 @@ std::optional<kyt::TImageArray> TiffInk(const std::vector<uint8_t>& bytes, int32
   TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
-  TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
   if (!TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric)) return std::nullopt;
   if (bits != 1 || samples != 1 || extra != 0 || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tiff) ||
       (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK))
     return std::nullopt;
   if (width == 0 || height == 0 || uint64_t(width) * height > uint64_t(kyt::Bitmap::kMaxPixels)) return std::nullopt;
 
-  const uint32_t strips = TIFFNumberOfStrips(tiff);
-  if (strips == 0) return std::nullopt;
-  uint64_t stored = 0;
-  for (uint32_t i = 0; i < strips; ++i) {
-    const uint64_t offset = TIFFGetStrileOffset(tiff, i), length = TIFFGetStrileByteCount(tiff, i);
-    if (offset > file.size || length > file.size - offset) return std::nullopt;
-    stored += length;
-  }
-  kyt::budget::CheckPixelBudget("TIFF", width, height, std::min<uint64_t>(stored, file.size));
-  uint64_t ratio = 0;
-  if (compression == COMPRESSION_NONE) ratio = kyt::budget::kStoredRatio;
-  else if (compression == COMPRESSION_ADOBE_DEFLATE || compression == COMPRESSION_DEFLATE) ratio = kyt::budget::kDeflateRatio;
-  else if (compression == COMPRESSION_LZW) ratio = kyt::budget::kLzwRatio;
-  else if (compression == COMPRESSION_PACKBITS) ratio = kyt::budget::kPackBitsRatio;
+  kyt::CheckTiffDataPresent(tiff, file.Size, width, height);
   const uint64_t lineBytes = uint64_t(TIFFScanlineSize64(tiff));
   if (lineBytes < (uint64_t(width) + 7) / 8) return std::nullopt;
-  if (ratio != 0) {
-    if (compression == COMPRESSION_NONE && stored < lineBytes * height) return std::nullopt;
-    kyt::budget::CheckExpansion("TIFF", width, height, stored, ratio, lineBytes * height);
-  }
 
   // The decoder's colours: black where the bit says so, white elsewhere.
   const uint64_t black = InkOf(kyt::kBlack, threshold), white = InkOf(kyt::kWhite, threshold);
