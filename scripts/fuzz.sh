@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Coverage-guided fuzzing of the knowledge-base reader, the picture decoders,
-# base64, the INI reader, number syntax and recognition (tests/fuzz), with
-# libFuzzer, ASan and UBSan (clang).
+# the tool's straight-to-ink reader, base64, the INI reader, number syntax and
+# recognition (tests/fuzz), with libFuzzer, ASan and UBSan (clang).
 #
 #   scripts/fuzz.sh SECONDS [HARNESS...]
 #       builds the harnesses in build-fuzz, runs each for SECONDS (all of them
