@@ -232,13 +232,24 @@ std::optional<kyt::TImageArray> TiffInk(const std::vector<uint8_t>& bytes, int32
   const uint64_t black = InkOf(kyt::kBlack, threshold), white = InkOf(kyt::kWhite, threshold);
   const uint64_t ink[2] = {photometric == PHOTOMETRIC_MINISWHITE ? white : black,
                            photometric == PHOTOMETRIC_MINISWHITE ? black : white};
-  std::vector<uint8_t> line(static_cast<size_t>(lineBytes));
+  // Strip by strip, each read whole as the decoder's RGBA reader reads it:
+  // libtiff cuts a PackBits run that runs past the buffer it fills, so scan
+  // lines read one by one could give other rows.
+  uint32_t rowsPerStrip = 0;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+  rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, height);
+  std::vector<uint8_t> strip(static_cast<size_t>(lineBytes * rowsPerStrip));
   kyt::TImageArray image{int32_t(width), int32_t(height)};
-  for (uint32_t y = 0; y < height; ++y) {
-    if (TIFFReadScanline(tiff, line.data(), y, 0) < 0) return std::nullopt;
-    uint64_t* band = image.Band(int32_t(y / kyt::TImageArray::kBandRows));
-    const int shift = int(y % kyt::TImageArray::kBandRows);
-    for (uint32_t x = 0; x < width; ++x) band[x] |= ink[(line[x / 8] >> (7 - x % 8)) & 1u] << shift;
+  for (uint32_t top = 0; top < height; top += rowsPerStrip) {
+    const uint32_t rows = std::min(rowsPerStrip, height - top);
+    if (TIFFReadEncodedStrip(tiff, TIFFComputeStrip(tiff, top, 0), strip.data(), tmsize_t(lineBytes * rows)) < 0)
+      return std::nullopt;
+    for (uint32_t y = top; y < top + rows; ++y) {
+      const uint8_t* line = strip.data() + lineBytes * (y - top);
+      uint64_t* band = image.Band(int32_t(y / kyt::TImageArray::kBandRows));
+      const int shift = int(y % kyt::TImageArray::kBandRows);
+      for (uint32_t x = 0; x < width; ++x) band[x] |= ink[(line[x / 8] >> (7 - x % 8)) & 1u] << shift;
+    }
   }
   return image;
 }
