@@ -66,6 +66,7 @@ void BM_LatinPropagate(benchmark::State& state) {
   const double glyphs = double(state.iterations());
   state.counters["redoneSums"] = double(after.sums - before.sums) / glyphs;
   state.counters["redoneActs"] = double(after.activations - before.activations) / glyphs;
+  state.counters["redoneVectors"] = double(after.blocks - before.blocks) / glyphs;
 }
 BENCHMARK(BM_LatinPropagate)->DenseRange(0, 3);
 
@@ -157,11 +158,14 @@ void BM_KernelGeneralSums(benchmark::State& state) {
   kyt::kernels::AlignedFloats sums;
   sums.Assign(layer.stride);
   std::vector<uint8_t> suspect(layer.stride);
+  const uint64_t before = kyt::kernels::Fallbacks().blocks;
   for (auto _ : state) {
     k->generalSums(layer, in.data(), sums.data(), suspect.data());
     benchmark::DoNotOptimize(sums.data());
   }
   state.SetItemsProcessed(state.iterations());
+  // Vectors of units redone by the checked double kernel, per call.
+  state.counters["redoneVectors"] = double(kyt::kernels::Fallbacks().blocks - before) / double(state.iterations());
 }
 BENCHMARK(BM_KernelGeneralSums)->DenseRange(1, 3);
 

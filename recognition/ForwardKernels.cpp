@@ -9,6 +9,7 @@
 #include <cmath>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "core/Error.h"
@@ -173,6 +174,26 @@ void Pack(const std::vector<std::vector<float>>& rows, int32_t n, int32_t units,
       wide[size_t(i) * packed.stride + size_t(u)] = row[i];
     }
   }
+  RefreshBounds(packed);
+}
+
+void RefreshBounds(PackedLayer& layer) {
+  const size_t stride = layer.stride;
+  if (layer.absSums.size() != stride) layer.absSums.Assign(stride);
+  std::vector<double> sum(stride, 0.0);
+  const float* w = layer.weights.data();
+  for (int32_t i = 0; i < layer.inputs; ++i)
+    for (size_t u = 0; u < stride; ++u) sum[u] += std::fabs(double(w[size_t(i) * stride + u]));
+  // The double sum of at most 2^20 terms is within a factor 1 + 2^-33 of the
+  // exact one, and the conversion to Single within 1 + 2^-24: 1 + 2^-20
+  // covers both. A NaN weight leaves no bound: infinity.
+  for (size_t u = 0; u < stride; ++u) {
+    const double b = sum[u] * (1.0 + 0x1p-20);
+    float f = !(b <= double(FLT_MAX)) ? std::numeric_limits<float>::infinity() : float(b);
+    if (f < 0x1p-126f) f = 0x1p-126f;
+    layer.absSums.data()[u] = f;
+  }
+  layer.boundsStale = false;
 }
 
 // ---- the cache ----
@@ -292,7 +313,7 @@ bool PrepareForward(const TBackProp& net, Prepared& p) {
 
 // One layer: out[1..units] := Activation of the sums, from the packed layer,
 // with every unit the kernels leave unproved redone in extended precision.
-void Layer(const KernelTable& k, Prepared& p, const PackedLayer& layer, const TLayerWeights& rows, const float* in,
+void Layer(const KernelTable& k, Prepared& p, PackedLayer& layer, const TLayerWeights& rows, const float* in,
            bool signsOnly, float* sums, float* out) {
   const int32_t units = layer.units, n = layer.inputs - 1;
   if (units == 0) return;
@@ -311,6 +332,7 @@ void Layer(const KernelTable& k, Prepared& p, const PackedLayer& layer, const TL
       }
     }
   } else {
+    if (layer.boundsStale) RefreshBounds(layer);
     k.generalSums(layer, in, sums, sumSuspect);
     for (int32_t u = 0; u < units; ++u) {
       if (sumSuspect[u]) {
@@ -600,9 +622,12 @@ void TrainingKernels::Update(TBackProp& net, const double* outRates, const doubl
   State& s = *s_;
   std::copy(outRates + 1, outRates + 1 + s.p.O, s.outRates.data());
   std::copy(hiddenRates + 1, hiddenRates + 1 + s.p.H, s.hiddenRates.data());
-  // The output layer's packed Singles serve only sign sums, which it never
-  // takes: its doubles alone are kept.
-  StepLayer(*s.k, net.OutputWeights, s.p.output, s.outRates.data(), net.HiddenLayer.data(), false, s.bad.data());
+  // Both copies of the output layer are kept: the general sums run on its
+  // Singles, their checked form on its doubles. The bounds of the sums are
+  // recomputed by the next forward pass that needs them.
+  StepLayer(*s.k, net.OutputWeights, s.p.output, s.outRates.data(), net.HiddenLayer.data(), true, s.bad.data());
+  s.p.output.boundsStale = true;
+  s.p.hidden.boundsStale = true;
   // Inputs of +-1 (the glyph encoder's): every change of a hidden unit is
   // +-Single(its rate). Not for a change that is not finite: the sign of a
   // NaN is not flipped by the extended-precision multiply.

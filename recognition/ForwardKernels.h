@@ -7,7 +7,10 @@
 //   - sign sums: a layer whose inputs are exactly +1 or -1 (the glyph
 //     encoder's inputs, the bias), as one Single addition per step;
 //   - general sums: any inputs, each step as one double multiply-add whose
-//     rounding to Single is checked for the one case where it could differ;
+//     rounding to Single is checked for the one case where it could differ,
+//     or, where the processor has a Single multiply-add (AVX2, AVX-512), as
+//     that, with tests that send the rare steps it cannot prove to the
+//     double form;
 //   - activation: the bipolar sigmoid in double, accepted only where it
 //     provably rounds to the same Single as the extended computation.
 // Whatever a kernel cannot prove is recomputed by the extended-precision code,
@@ -76,7 +79,16 @@ struct PackedLayer {
   size_t stride = 0;
   AlignedFloats weights;
   AlignedDoubles wide;  // the same as doubles, for the general sums
+  // Per unit (stride elements): a Single at least the sum of the magnitudes
+  // of its weights, at least 2^-126 (infinite where that sum is beyond the
+  // Singles), which the general sums in Single bound their running sums by.
+  // Whoever changes the weights sets boundsStale; RefreshBounds recomputes.
+  AlignedFloats absSums;
+  bool boundsStale = false;
 };
+
+// Recomputes layer.absSums from layer.weights and clears boundsStale.
+void RefreshBounds(PackedLayer& layer);
 
 // The kernels of one level. Arrays of units have `stride` elements.
 struct KernelTable {
@@ -189,6 +201,9 @@ struct FallbackCounts {
   uint64_t sums = 0;
   uint64_t activations = 0;
   uint64_t units = 0;  // all units computed by the kernels
+  // Vectors of units whose general sums in Single met a step they could not
+  // prove and were redone by the checked double kernel.
+  uint64_t blocks = 0;
 };
 FallbackCounts& Fallbacks();
 

@@ -58,6 +58,7 @@
 #include <bit>
 #include <cfloat>
 #include <cstdint>
+#include <limits>
 
 #include "recognition/ForwardKernels.h"
 
@@ -275,6 +276,260 @@ void GeneralSums(const PackedLayer& layer, const float* in, float* sums, uint8_t
     GeneralTail<KYT_FAST_BLOCK>(vectors - v, w + v * kD, layer.stride, in, layer.inputs, sums + v * kD,
                                    suspect + v * kD);
 }
+
+// ---- general sums in Single ----
+//
+// 6. Levels with a Single multiply-add (KYT_SINGLE_FMA) keep each unit's
+//    running sum s as a Single and do a step as r = fma(x, w, s): the exact
+//    v = s + x * w rounded once to Single. The convention keeps
+//    round24(e), e = round64(v). By the argument of 2 (with 64 for 53) the
+//    two differ only when e is a midpoint m between two neighbouring Singles
+//    and v != m, so 0 < |v - m| <= 2^(E-64) where 2^E <= |m| < 2^(E+1) (a
+//    midpoint is no power of 2, so E is v's binade too). Call such a step a
+//    trap. Write x = X 2^a and w = W 2^b with integers 0 <= X, W < 2^24, so
+//    x * w = +-P 2^L with P = X W < 2^48 and L = a + b; a Single s != 0 is a
+//    multiple of 2^(S-23) where 2^S <= |s| < 2^(S+1), subnormal or not. With
+//    s = 0 or x * w = 0 the step is exact. Otherwise a trap needs one of:
+//
+//    (a) |v| < 2^-90, so |r| <= 2^-90. This covers results below 2^-126,
+//        where the Singles' grid is not the one below, and (c)'s tiny products.
+//    (b) S <= E - 41, so |s| < 2^(E-40) <= 2^-40 |r|. For if S <= E - 2 then
+//        |x * w| = |v - s| > 2^E - 2^(E-1), so L >= E - 48, and v, a multiple
+//        of 2^min(L, S-23) below 2^(E+1), has at most 64 significant bits
+//        (then e = v, no trap) unless S - 23 < E - 63.
+//    (c) S >= E - 1. Then s is a multiple of 2^(E-24), and s != m (s is a
+//        multiple of 2^(E-23) or below 2^E in magnitude), so with E >= -126
+//        (else (a)) x * w = (m - s) + (v - m) = K' 2^(E-24) + D' with K' != 0
+//        and 0 < |D'| <= 2^(E-64). If L >= E - 24, D' would be a multiple of
+//        2^(E-24); so L < E - 24, D' is a multiple of 2^L, and L <= E - 64.
+//        With A = E - 24 - L >= 40: P = K 2^A + D, K = +-K', D = +-D'/2^L,
+//        0 < |D| <= 2^(A-40). As 0 <= P < 2^48, K >= 1 and A <= 48, so
+//        |D| <= 2^8, P >= 2^39 and K 2^A, a multiple of 2^40 below
+//        2^48 + 2^8, has at most 8 significant bits. Half the Singles' step at
+//        P is at least 2^15 > |D|, so round24(P) = K 2^A: when
+//        |x * w| >= 2^-126 the Single product p = x * w has the low 16 bits of
+//        its fraction clear (an infinite p too). And |x * w| < 2^-126 with
+//        |x * w| >= 2^39 2^L >= 2^(E-33) means |v| < 2^-92: case (a).
+//        If X is a multiple of 2^9, so are P and K 2^A, and D cannot be: no
+//        input of +-1, +-0 or a power of 2 needs this test (nor a NaN or an
+//        infinity whose fraction ends so; they make the sum not finite).
+//
+//    The kernel keeps per unit the least |r| over all steps (every s after
+//    the first, 0, is an earlier r) and the least low half (16 bits) of the
+//    products p of the inputs that need the test of (c). Every |r| is at most
+//    max(B, 2^-128) with B = 1.125 Hmax Wsum, Hmax the largest |x| and Wsum
+//    the unit's sum of |w| (absSums): a step's rounding grows a sum by a
+//    factor of at most 1 + 2^-24, which 2^20 steps keep below 1.07, or, below
+//    2^-126, by at most 2^-150, less than 2^-129 over 2^20 steps. So a unit
+//    whose least |r| is at least T = max(2^-40 B, 2^-89) has no step of (a)
+//    or (b), and one whose least low half is not 0 has none of (c): its sum
+//    is the convention's. Any other unit sends its vector to the checked
+//    kernel of 2. A sum that is not finite is marked as there. With ordinary
+//    weights the test of (c) fires about once in 2^16 steps whose input is
+//    not a power of 2, and the least |r| stays far above T.
+#if defined(KYT_SINGLE_FMA)
+#if KYT_VBYTES == 64
+// GCC 12's unmasked forms fill an "undefined" vector, as in Widen above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+inline __m512 Fma(__m512 x, __m512 w, __m512 s) { return _mm512_fmadd_ps(x, w, s); }
+// min(m, |r|), the sign cleared: VRANGEPS with "smaller magnitude, sign 0".
+inline __m512 LeastMagnitude(__m512 m, __m512 r) { return _mm512_range_ps(m, r, 0x0A); }
+// Where `tested` is all ones, the per-16-bit minimum of q and p's bits; else q.
+typedef __mmask32 RowMask;
+inline RowMask TestedRow(float x) { return (std::bit_cast<uint32_t>(x) & 0x1FF) ? ~RowMask(0) : RowMask(0); }
+inline __m512i LeastHalves(__m512i q, RowMask tested, __m512 p) {
+  return _mm512_mask_min_epu16(q, tested, q, _mm512_castps_si512(p));
+}
+// Bit j set where lane j's low half of q is 0 or m < t.
+inline unsigned Hits(__m512i q, __m512 m, __m512 t) {
+  return unsigned(_mm512_testn_epi32_mask(q, _mm512_set1_epi32(0xFFFF))) |
+         unsigned(_mm512_cmp_ps_mask(m, t, _CMP_NGE_UQ));  // also a NaN m
+}
+inline unsigned NotFinite(__m512 s) {
+  return unsigned(_mm512_cmp_ps_mask(_mm512_abs_ps(s), _mm512_set1_ps(FLT_MAX), _CMP_NLE_UQ));
+}
+typedef __m512 SV;
+typedef __m512i SI;
+inline SV SLoad(const float* p) { return _mm512_load_ps(p); }
+inline void SStore(float* p, SV v) { _mm512_store_ps(p, v); }
+inline SV SSplat(float x) { return _mm512_set1_ps(x); }
+inline SI SOnes() { return _mm512_set1_epi32(-1); }
+inline SV SMax(SV a, SV b) { return _mm512_max_ps(a, b); }
+// Lanes with |v| < t; lanes of p with the low 16 bits clear.
+inline unsigned Below(SV v, SV t) { return unsigned(_mm512_cmp_ps_mask(_mm512_abs_ps(v), t, _CMP_LT_OQ)); }
+inline unsigned LowHalfClear(SV p) {
+  return unsigned(_mm512_testn_epi32_mask(_mm512_castps_si512(p), _mm512_set1_epi32(0xFFFF)));
+}
+#pragma GCC diagnostic pop
+#else
+inline __m256 Fma(__m256 x, __m256 w, __m256 s) { return _mm256_fmadd_ps(x, w, s); }
+inline __m256 LeastMagnitude(__m256 m, __m256 r) {
+  return _mm256_min_ps(m, _mm256_andnot_ps(_mm256_set1_ps(-0.0f), r));
+}
+// Where `tested` is 0, the per-16-bit minimum of q and p's bits; all ones
+// leaves q.
+typedef __m256i RowMask;
+inline RowMask TestedRow(float x) {
+  return _mm256_set1_epi32((std::bit_cast<uint32_t>(x) & 0x1FF) ? 0 : -1);
+}
+inline __m256i LeastHalves(__m256i q, RowMask tested, __m256 p) {
+  return _mm256_min_epu16(q, _mm256_or_si256(tested, _mm256_castps_si256(p)));
+}
+inline unsigned Hits(__m256i q, __m256 m, __m256 t) {
+  const __m256i zero = _mm256_cmpeq_epi32(_mm256_and_si256(q, _mm256_set1_epi32(0xFFFF)), _mm256_setzero_si256());
+  // Not m >= t, so that a NaN least magnitude is a hit as well.
+  return unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(zero))) |
+         unsigned(_mm256_movemask_ps(_mm256_cmp_ps(m, t, _CMP_NGE_UQ)));
+}
+inline unsigned NotFinite(__m256 s) {
+  const __m256 a = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), s);
+  return unsigned(_mm256_movemask_ps(_mm256_cmp_ps(a, _mm256_set1_ps(FLT_MAX), _CMP_NLE_UQ)));
+}
+typedef __m256 SV;
+typedef __m256i SI;
+inline SV SLoad(const float* p) { return _mm256_load_ps(p); }
+inline void SStore(float* p, SV v) { _mm256_store_ps(p, v); }
+inline SV SSplat(float x) { return _mm256_set1_ps(x); }
+inline SI SOnes() { return _mm256_set1_epi32(-1); }
+inline SV SMax(SV a, SV b) { return _mm256_max_ps(a, b); }
+inline unsigned Below(SV v, SV t) {
+  return unsigned(_mm256_movemask_ps(_mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), v), t, _CMP_LT_OQ)));
+}
+inline unsigned LowHalfClear(SV p) {
+  const __m256i low = _mm256_and_si256(_mm256_castps_si256(p), _mm256_set1_epi32(0xFFFF));
+  return unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(low, _mm256_setzero_si256()))));
+}
+#endif
+
+// What SingleSums works out once per call.
+struct SingleStep {
+  const float* in;
+  int32_t n;    // inputs including the bias
+  float scale;  // T = max(absSums * scale, 2^-89)
+};
+
+// Steps [begin, end) of one vector of units from the sums s, each step
+// tested on its own: a step that passes the tests of 6 (|s| and |r| at least
+// T, and for inputs that need it a product whose low half is not 0) is the
+// convention's step; the lanes of any other step take the convention's step
+// itself, in extended precision. So the sums it returns are the convention's.
+SV CheckedSingle(const float* w, size_t stride, const SingleStep& step, int32_t begin, int32_t end, unsigned lanes,
+                 SV t, SV s) {
+  for (int32_t i = begin; i < end; ++i) {
+    const float* row = w + size_t(i) * stride;
+    const SV x = SSplat(step.in[i]), wv = SLoad(row);
+    SV r = Fma(x, wv, s);
+    unsigned hit = Below(s, t) | Below(r, t);
+    if (std::bit_cast<uint32_t>(step.in[i]) & 0x1FF) hit |= LowHalfClear(x * wv);
+    hit &= lanes;
+    if (__builtin_expect(hit != 0, 0)) {
+      alignas(64) float before[kF], after[kF];
+      SStore(before, s);
+      SStore(after, r);
+      for (int j = 0; j < kF; ++j)
+        if (hit & (1u << j)) after[j] = float(before[j] + static_cast<long double>(step.in[i]) * row[j]);
+      r = SLoad(after);
+    }
+    s = r;
+  }
+  return s;
+}
+
+// NB vectors of units side by side, in chunks of kChunk steps. A chunk's
+// steps keep the least |r| and the least low half of the tested products per
+// lane (6); a vector with a hit in them does the chunk again from its sums
+// at the chunk's start, step by step (CheckedSingle). Those sums are the
+// convention's, as every earlier chunk's were proved or done again, and the
+// first sum of a chunk, an r of the chunk before, was in that chunk's least |r|.
+template <int NB>
+void SingleBlock(const PackedLayer& layer, size_t first, const SingleStep& step, float* sums, uint8_t* suspect) {
+  constexpr int32_t kChunk = 64;
+  const size_t stride = layer.stride;
+  const float* w = layer.weights.data() + first;
+  const size_t units = size_t(layer.units);
+  const SV scale = SSplat(step.scale), floor = SSplat(0x1p-89f);
+  SV s[NB];
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) s[k] = SSplat(0.0f);
+  for (int32_t begin = 0; begin < step.n; begin += kChunk) {
+    const int32_t end = step.n - begin > kChunk ? begin + kChunk : step.n;
+    SV start[NB], m[NB];
+    SI q[NB];
+#pragma GCC unroll 16
+    for (int k = 0; k < NB; ++k) {
+      start[k] = s[k];
+      m[k] = SSplat(std::numeric_limits<float>::infinity());
+      q[k] = SOnes();
+    }
+    for (int32_t i = begin; i < end; ++i) {
+      const SV x = SSplat(step.in[i]);
+      // All lanes or none: whether this input's products need the test of (c).
+      const RowMask tested = TestedRow(step.in[i]);
+      const float* row = w + size_t(i) * stride;
+#pragma GCC unroll 16
+      for (int k = 0; k < NB; ++k) {
+        const SV wk = SLoad(row + k * kF);
+        s[k] = Fma(x, wk, s[k]);
+        m[k] = LeastMagnitude(m[k], s[k]);
+        q[k] = LeastHalves(q[k], tested, x * wk);
+      }
+    }
+#pragma GCC unroll 16
+    for (int k = 0; k < NB; ++k) {
+      const size_t u = first + size_t(k) * kF;
+      const unsigned lanes = u >= units ? 0u : units - u >= size_t(kF) ? (1u << kF) - 1 : (1u << (units - u)) - 1;
+      const SV t = SMax(SLoad(layer.absSums.data() + u) * scale, floor);
+      if (__builtin_expect(Hits(q[k], m[k], t) & lanes, 0)) {
+        s[k] = CheckedSingle(w + size_t(k) * kF, stride, step, begin, end, lanes, t, start[k]);
+        ++Fallbacks().blocks;
+      }
+    }
+  }
+#pragma GCC unroll 16
+  for (int k = 0; k < NB; ++k) {
+    SStore(sums + k * kF, s[k]);
+    const unsigned bad = NotFinite(s[k]);
+    for (int j = 0; j < kF; ++j) suspect[k * kF + j] = (bad >> j) & 1;
+  }
+}
+
+template <int NB>
+void SingleTail(int rest, const PackedLayer& layer, size_t first, const SingleStep& step, float* sums,
+                uint8_t* suspect) {
+  if (rest == NB) {
+    SingleBlock<NB>(layer, first, step, sums, suspect);
+  } else if constexpr (NB > 1) {
+    SingleTail<NB - 1>(rest, layer, first, step, sums, suspect);
+  }
+}
+
+void SingleSums(const PackedLayer& layer, const float* in, float* sums, uint8_t* suspect) {
+  const int32_t n = layer.inputs;
+  // The bound of 6 holds for up to 2^20 steps.
+  if (n > (1 << 20)) return GeneralSums(layer, in, sums, suspect);
+  float hmax = 0.0f;
+  for (int32_t i = 0; i < n; ++i) {
+    const float a = std::bit_cast<float>(std::bit_cast<uint32_t>(in[i]) & 0x7FFFFFFFu);
+    hmax = a > hmax ? a : hmax;
+    if (!(a <= FLT_MAX)) hmax = std::numeric_limits<float>::infinity();  // also NaN
+  }
+  // scale = 1.125 Hmax 2^-40, rounded up twice over (its own rounding to
+  // Single and that of the product with absSums), at least 2^-126.
+  const double c = 1.125 * double(hmax) * 0x1p-40 * (1.0 + 0x1p-20) * (1.0 + 0x1p-20);
+  float scale = !(c <= double(FLT_MAX)) ? std::numeric_limits<float>::infinity() : float(c);
+  if (scale < 0x1p-126f) scale = 0x1p-126f;
+  const SingleStep step{in, n, scale};
+  const int vectors = int(layer.stride / kF);
+  int v = 0;
+  for (; v + KYT_SINGLE_BLOCK <= vectors; v += KYT_SINGLE_BLOCK)
+    SingleBlock<KYT_SINGLE_BLOCK>(layer, size_t(v) * kF, step, sums + v * kF, suspect + v * kF);
+  if (v < vectors) SingleTail<KYT_SINGLE_BLOCK>(vectors - v, layer, size_t(v) * kF, step, sums + v * kF, suspect + v * kF);
+}
+#endif
 
 // ---- activation ----
 
@@ -501,6 +756,10 @@ int32_t BackSums(const float* const* rows, const float* factors, int32_t count, 
 }  // namespace
 
 extern const KernelTable kTable;
+#if defined(KYT_SINGLE_FMA)
+const KernelTable kTable = {SignSums, SingleSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep};
+#else
 const KernelTable kTable = {SignSums, GeneralSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep};
+#endif
 
 }  // namespace kyt::kernels::KYT_LEVEL_NS

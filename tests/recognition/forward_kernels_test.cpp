@@ -152,7 +152,11 @@ TEST(ForwardKernels, GeneralSumsMarkTheMidpointCasesTheyCannotDecide) {
     sums.Assign(packed.stride);
     std::vector<uint8_t> suspect(packed.stride, 0);
     k->generalSums(packed, in, sums.data(), suspect.data());
-    EXPECT_TRUE(suspect[4]) << kernels::LevelName(level);
+    // The double sums mark the unit; the Single ones (AVX2, AVX-512) redo
+    // its steps and need no mark, but the unit's sum is checked below.
+    if (level == Level::Sse2) {
+      EXPECT_TRUE(suspect[4]) << kernels::LevelName(level);
+    }
     int marked = 0;
     for (int32_t u = 0; u < 20; ++u) {
       float expected = 0.0f;
@@ -212,10 +216,11 @@ TEST(ForwardKernels, GeneralSumsRedoOnlyTheBlockOfAMarkedUnit) {
           k->generalSums(packed, in, sums.data(), suspect.data());
           const std::string what = std::string(kernels::LevelName(level)) + (tiny ? " tiny" : " midpoint") +
                                    " at input " + std::to_string(at) + " trap unit " + std::to_string(trap);
-          EXPECT_TRUE(suspect[trap]) << what;
+          if (level == Level::Sse2) {
+            EXPECT_TRUE(suspect[trap]) << what;  // the Single sums redo it unmarked
+          }
           EXPECT_LE(std::count(suspect.begin(), suspect.end(), uint8_t(1)), 4) << what;
           for (int32_t u = 0; u < kUnits; ++u) {
-            if (u == trap) continue;
             float expected = 0.0f;
             for (int32_t i = 0; i <= kInputs; ++i)
               expected = float(expected + static_cast<long double>(in[i]) * rows[u + 1][i]);
