@@ -314,19 +314,21 @@ void GeneralSums(const PackedLayer& layer, const float* in, float* sums, uint8_t
 //        input of +-1, +-0 or a power of 2 needs this test (nor a NaN or an
 //        infinity whose fraction ends so; they make the sum not finite).
 //
-//    The kernel keeps per unit the least |r| over all steps (every s after
-//    the first, 0, is an earlier r) and the least low half (16 bits) of the
-//    products p of the inputs that need the test of (c). Every |r| is at most
-//    max(B, 2^-128) with B = 1.125 Hmax Wsum, Hmax the largest |x| and Wsum
+//    Every sum of the convention, every s and r, is at most max(B, 2^-128)
+//    in magnitude, with B = 1.125 Hmax Wsum, Hmax the largest |x| and Wsum
 //    the unit's sum of |w| (absSums): a step's rounding grows a sum by a
 //    factor of at most 1 + 2^-24, which 2^20 steps keep below 1.07, or, below
-//    2^-126, by at most 2^-150, less than 2^-129 over 2^20 steps. So a unit
-//    whose least |r| is at least T = max(2^-40 B, 2^-89) has no step of (a)
-//    or (b), and one whose least low half is not 0 has none of (c): its sum
-//    is the convention's. Any other unit sends its vector to the checked
-//    kernel of 2. A sum that is not finite is marked as there. With ordinary
-//    weights the test of (c) fires about once in 2^16 steps whose input is
-//    not a power of 2, and the least |r| stays far above T.
+//    2^-126, by at most 2^-150, less than 2^-129 over 2^20 steps. So a step
+//    whose |s| and |r| are at least T = max(2^-40 B, 2^-89) is not of (a) or
+//    (b) (s = 0 needs no test), and one whose product, if its input needs the
+//    test, has a low half that is not 0 is not of (c): it is the
+//    convention's step. The kernel (SingleBlock) proves this for chunks of
+//    steps at once with the least |s| and the least low half over the chunk;
+//    a vector of units whose chunk it cannot prove takes the chunk again
+//    step by step, each unproved step in extended precision (CheckedSingle).
+//    A sum that is not finite is marked as in 2. With ordinary weights the
+//    test of (c) fires about once in 2^16 steps whose input is not a power
+//    of 2, and |s| stays far above T.
 #if defined(KYT_SINGLE_FMA)
 #if KYT_VBYTES == 64
 // GCC 12's unmasked forms fill an "undefined" vector, as in Widen above.
@@ -439,12 +441,12 @@ SV CheckedSingle(const float* w, size_t stride, const SingleStep& step, int32_t 
   return s;
 }
 
-// NB vectors of units side by side, in chunks of kChunk steps. A chunk's
-// steps keep the least |r| and the least low half of the tested products per
-// lane (6); a vector with a hit in them does the chunk again from its sums
-// at the chunk's start, step by step (CheckedSingle). Those sums are the
-// convention's, as every earlier chunk's were proved or done again, and the
-// first sum of a chunk, an r of the chunk before, was in that chunk's least |r|.
+// NB vectors of units side by side, in chunks of kChunk steps. A chunk keeps
+// per lane the least |s| of its steps (the sum it starts from and every r)
+// and the least low half of the tested products (6); a vector with a hit
+// does the chunk again from its sums at the chunk's start, step by step
+// (CheckedSingle). Those sums are the convention's, as every earlier chunk's
+// were proved or done again.
 template <int NB>
 void SingleBlock(const PackedLayer& layer, size_t first, const SingleStep& step, float* sums, uint8_t* suspect) {
   constexpr int32_t kChunk = 64;
@@ -462,7 +464,10 @@ void SingleBlock(const PackedLayer& layer, size_t first, const SingleStep& step,
 #pragma GCC unroll 16
     for (int k = 0; k < NB; ++k) {
       start[k] = s[k];
-      m[k] = SSplat(std::numeric_limits<float>::infinity());
+      // The sum the chunk starts from is one of its steps' s; the first
+      // chunk's, 0, needs no test.
+      const SV none = SSplat(std::numeric_limits<float>::infinity());
+      m[k] = begin > 0 ? LeastMagnitude(none, s[k]) : none;
       q[k] = SOnes();
     }
     for (int32_t i = begin; i < end; ++i) {

@@ -34,12 +34,18 @@ struct Trap {
 
 // Integer significands whose products lie just off a multiple of a power of
 // two: 8392705 x 16769026 = 2^47 + 2, 10610063 x 13264529 = 2^47 - 1, and
-// 8421376 x 16711936 = 2^47 + 2^23 exactly.
+// 8421376 x 16711936 = 2^47 + 2^23 exactly; and one just below a midpoint
+// that is no short number: 11875819 x 14267709 = 20198909 x 2^23 - 1.
 std::vector<Trap> Traps() {
   const float x1 = std::ldexp(8392705.0f, -24), w1 = std::ldexp(16769026.0f, -47);    // 2^-24 + 2^-70
   const float x2 = std::ldexp(10610063.0f, -24), w2 = std::ldexp(13264529.0f, -47);   // 2^-24 - 2^-71
   const float x3 = std::ldexp(8421376.0f, -24), w3 = std::ldexp(16711936.0f, -23);    // 1 + 2^-24
+  const float x4 = std::ldexp(11875819.0f, -24), w4 = std::ldexp(14267709.0f, -23);   // m - 2^-47
   return {
+      // 2^-47 + 2^-66 under a product 2^-47 short of the midpoint m =
+      // 20198909 x 2^-24, whose neighbours have long significands: extended
+      // lands on m and ties down to the even one.
+      {"sum 2^-47 under a product just below a long midpoint", 0x1p-47f + 0x1p-66f, x4, w4},
       // 1 + 2^-24 + 2^-70: extended lands on the midpoint and ties to 1.
       {"product a little above a half step", 1.0f, x1, w1},
       // 1 + 3 2^-24 - 2^-71: extended lands on the midpoint and ties to 1 + 2^-22.
@@ -75,8 +81,9 @@ void CheckTrapLayer(const kernels::KernelTable& k, Level level, const Trap& t, f
   TLayerWeights rows(size_t(units) + 1, TLayer(size_t(inputs) + 1, 0.0f));
   for (int32_t u = 1; u <= units; ++u)
     for (int32_t i = 0; i <= inputs; ++i) rows[size_t(u)][size_t(i)] = weight(random);
+  // Up to the trap the sum stays the bias weight; later steps are ordinary.
   TLayer& row = rows[size_t(trap) + 1];
-  std::fill(row.begin(), row.end(), 0.0f);
+  std::fill(row.begin(), row.begin() + at, 0.0f);
   row[0] = sign * t.s;
   row[size_t(at)] = sign * t.w;
   const std::string what = std::string(kernels::LevelName(level)) + " " + t.name + (sign < 0 ? " negated" : "") +
@@ -122,10 +129,13 @@ TEST(SingleSums, TrapsAtEveryUnitOfOddLayersAtEveryLevel) {
     for (const Trap& t : Traps()) {
       for (float sign : {1.0f, -1.0f}) {
         for (int32_t units : {37, 75}) {
-          constexpr int32_t kInputs = 9;
-          for (int32_t at : {1, kInputs}) {
+          // The second, the last input; with 70 inputs the first step of the
+          // second chunk of 64 steps (the kernels prove steps in chunks), where
+          // the sum is still the bias weight.
+          const int32_t places[][2] = {{9, 1}, {9, 9}, {70, 64}, {70, 70}};
+          for (const auto& place : places) {
             for (int32_t trap = 0; trap < units; ++trap) {
-              CheckTrapLayer(*k, level, t, sign, kInputs, units, at, trap, random);
+              CheckTrapLayer(*k, level, t, sign, place[0], units, place[1], trap, random);
               if (HasFatalFailure()) return;
             }
           }
