@@ -358,6 +358,8 @@ typedef __m512 SV;
 typedef __m512i SI;
 inline SV SLoad(const float* p) { return _mm512_load_ps(p); }
 inline void SStore(float* p, SV v) { _mm512_store_ps(p, v); }
+inline SV SLoadU(const float* p) { return _mm512_loadu_ps(p); }
+inline void SStoreU(float* p, SV v) { _mm512_storeu_ps(p, v); }
 inline SV SSplat(float x) { return _mm512_set1_ps(x); }
 inline SI SOnes() { return _mm512_set1_epi32(-1); }
 inline SV SMax(SV a, SV b) { return _mm512_max_ps(a, b); }
@@ -395,6 +397,8 @@ typedef __m256 SV;
 typedef __m256i SI;
 inline SV SLoad(const float* p) { return _mm256_load_ps(p); }
 inline void SStore(float* p, SV v) { _mm256_store_ps(p, v); }
+inline SV SLoadU(const float* p) { return _mm256_loadu_ps(p); }
+inline void SStoreU(float* p, SV v) { _mm256_storeu_ps(p, v); }
 inline SV SSplat(float x) { return _mm256_set1_ps(x); }
 inline SI SOnes() { return _mm256_set1_epi32(-1); }
 inline SV SMax(SV a, SV b) { return _mm256_max_ps(a, b); }
@@ -429,12 +433,13 @@ SV CheckedSingle(const float* w, size_t stride, const SingleStep& step, int32_t 
     if (std::bit_cast<uint32_t>(step.in[i]) & 0x1FF) hit |= LowHalfClear(x * wv);
     hit &= lanes;
     if (__builtin_expect(hit != 0, 0)) {
-      alignas(64) float before[kF], after[kF];
-      SStore(before, s);
-      SStore(after, r);
+      // Unaligned: not every compiler aligns the stack beyond 16 bytes.
+      float before[kF], after[kF];
+      SStoreU(before, s);
+      SStoreU(after, r);
       for (int j = 0; j < kF; ++j)
         if (hit & (1u << j)) after[j] = float(before[j] + static_cast<long double>(step.in[i]) * row[j]);
-      r = SLoad(after);
+      r = SLoadU(after);
     }
     s = r;
   }
