@@ -69,6 +69,23 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
   f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+// The small base the random-damage loops start from: a 2 x 3 grid, 2 x 2
+// outputs, three patterns (two samples, none, one; names of 2, 0 and 3 bytes).
+TBackProp SmallDamageSource(std::mt19937_64& random) {
+  TBackProp source = reference::RandomNetwork(6, 3, 4, random);
+  source.InputRows = 2;
+  source.InputCols = 3;
+  source.OutputRows = 2;
+  source.OutputCols = 2;
+  source.AddTrainingPairs({{TLayer(7, 1.0f), TLayer(7, -1.0f)}, TLayer(5, 1.0f), "ab"});
+  source.AddTrainingPairs({{}, TLayer(5, -1.0f), ""});
+  source.AddTrainingPairs({{TLayer(7, 0.5f)}, TLayer(5, 1.0f), "xyz"});
+  return source;
+}
+
+// The values a random edit writes over a 4-byte field.
+const int32_t kInterestingInts[] = {-1, 0, 1, 2, 3, 7, 100, 65536, INT32_MAX, INT32_MIN, 0x40000000};
+
 TEST(KnowledgeBaseFile, WorkedExampleIsWrittenAndReadByteForByte) {
   TBackProp net = WorkedExampleNetwork();
   EXPECT_TRUE(net.Modified);
@@ -413,16 +430,7 @@ TEST_F(DamagedKnowledgeBase, FileErrorsNameTheFile) {
 // complete load or a kyt::Error with the network untouched.
 TEST(KnowledgeBaseFile, RandomDamageIsLoadedOrRefusedCleanly) {
   std::mt19937_64 random(77);
-  TBackProp source = reference::RandomNetwork(6, 3, 4, random);
-  source.InputRows = 2;
-  source.InputCols = 3;
-  source.OutputRows = 2;
-  source.OutputCols = 2;
-  source.AddTrainingPairs({{TLayer(7, 1.0f), TLayer(7, -1.0f)}, TLayer(5, 1.0f), "ab"});
-  source.AddTrainingPairs({{}, TLayer(5, -1.0f), ""});
-  source.AddTrainingPairs({{TLayer(7, 0.5f)}, TLayer(5, 1.0f), "xyz"});
-  const Bytes good = source.SaveToBytes();
-  const int32_t interesting[] = {-1, 0, 1, 2, 3, 7, 100, 65536, INT32_MAX, INT32_MIN, 0x40000000};
+  const Bytes good = SmallDamageSource(random).SaveToBytes();
   int refused = 0, loaded = 0;
   for (int trial = 0; trial < 3000; ++trial) {
     Bytes b = good;
@@ -433,7 +441,8 @@ TEST(KnowledgeBaseFile, RandomDamageIsLoadedOrRefusedCleanly) {
           if (!b.empty()) b[random() % b.size()] = uint8_t(random());
           break;
         case 1:
-          if (b.size() >= 4) PutInt(b, (random() % (b.size() / 4)) * 4, interesting[random() % std::size(interesting)]);
+          if (b.size() >= 4)
+            PutInt(b, (random() % (b.size() / 4)) * 4, kInterestingInts[random() % std::size(kInterestingInts)]);
           break;
         default:
           b.resize(random() % (b.size() + 1));
@@ -649,6 +658,33 @@ class KnowledgeBaseForRecognition : public ::testing::Test {
       EXPECT_TRUE(lean.TrainingSet[p].Samples.empty()) << what << " pattern " << p;
     }
   }
+
+  // Loads bytes in full into full and for recognition only into lean, from
+  // memory, or from disk when path is given (the bytes written there first);
+  // the two loads must fail with the same message or both succeed. error is
+  // that message, empty when they loaded.
+  static void LoadBothWays(const Bytes& bytes, const std::string& path, TBackProp& full, TBackProp& lean,
+                           std::string& error, const std::string& what) {
+    if (!path.empty()) WriteFile(path, bytes);
+    const auto outcome = [&](KnowledgeBaseParts parts, TBackProp& net) {
+      try {
+        if (path.empty()) {
+          net.LoadFromBytes(bytes, parts);
+        } else if (parts == KnowledgeBaseParts::All) {
+          net.LoadFromFile(path);
+        } else {
+          net.LoadForRecognition(path);
+        }
+        return std::string();
+      } catch (const Error& e) {
+        return std::string(e.what());
+      }
+    };
+    const std::string fullError = outcome(KnowledgeBaseParts::All, full);
+    const std::string leanError = outcome(KnowledgeBaseParts::ForRecognition, lean);
+    error = fullError;
+    ASSERT_EQ(leanError, fullError) << what;
+  }
 };
 
 TEST_F(KnowledgeBaseForRecognition, BundledBasesAnswerEverySampleAsAfterAFullLoad) {
@@ -727,33 +763,8 @@ TEST_F(KnowledgeBaseForRecognition, SavingIsRefusedUntilTheSamplesAreBackOrGone)
 // the full load accepts loads for recognition too.
 TEST_F(KnowledgeBaseForRecognition, DamagedFilesAreRefusedAsByAFullLoad) {
   std::mt19937_64 random(91);
-  TBackProp source = reference::RandomNetwork(6, 3, 4, random);
-  source.InputRows = 2;
-  source.InputCols = 3;
-  source.OutputRows = 2;
-  source.OutputCols = 2;
-  source.AddTrainingPairs({{TLayer(7, 1.0f), TLayer(7, -1.0f)}, TLayer(5, 1.0f), "ab"});
-  source.AddTrainingPairs({{}, TLayer(5, -1.0f), ""});
-  source.AddTrainingPairs({{TLayer(7, 0.5f)}, TLayer(5, 1.0f), "xyz"});
-  const std::vector<Bytes> goods = {kWorkedExample, source.SaveToBytes()};
-  const int32_t interesting[] = {-1, 0, 1, 2, 3, 7, 100, 65536, INT32_MAX, INT32_MIN, 0x40000000};
+  const std::vector<Bytes> goods = {kWorkedExample, SmallDamageSource(random).SaveToBytes()};
   const std::string path = TempPath("lean-damaged.dcr");
-  const auto outcome = [&](const Bytes& bytes, KnowledgeBaseParts parts, bool fromDisk, TBackProp& net) {
-    try {
-      if (fromDisk) {
-        if (parts == KnowledgeBaseParts::All) {
-          net.LoadFromFile(path);
-        } else {
-          net.LoadForRecognition(path);
-        }
-      } else {
-        net.LoadFromBytes(bytes, parts);
-      }
-      return std::string();
-    } catch (const Error& e) {
-      return std::string(e.what());
-    }
-  };
   int refused = 0, loaded = 0;
   for (int trial = 0; trial < 1500; ++trial) {
     Bytes b = goods[size_t(trial % 2)];
@@ -767,7 +778,7 @@ TEST_F(KnowledgeBaseForRecognition, DamagedFilesAreRefusedAsByAFullLoad) {
             b[random() % b.size()] = uint8_t(random());
             break;
           case 1:
-            PutInt(b, (random() % (b.size() / 4)) * 4, interesting[random() % std::size(interesting)]);
+            PutInt(b, (random() % (b.size() / 4)) * 4, kInterestingInts[random() % std::size(kInterestingInts)]);
             break;
           default:
             b.resize(std::max<size_t>(4, random() % (b.size() + 1)));
@@ -776,12 +787,11 @@ TEST_F(KnowledgeBaseForRecognition, DamagedFilesAreRefusedAsByAFullLoad) {
       }
     }
     const bool fromDisk = trial % 3 == 0;
-    if (fromDisk) WriteFile(path, b);
     TBackProp full(2, 2, 2), lean(2, 2, 2);
     const Snapshot before(lean);
-    const std::string fullError = outcome(b, KnowledgeBaseParts::All, fromDisk, full);
-    const std::string leanError = outcome(b, KnowledgeBaseParts::ForRecognition, fromDisk, lean);
-    ASSERT_EQ(leanError, fullError) << "trial " << trial;
+    std::string fullError;
+    ASSERT_NO_FATAL_FAILURE(
+        LoadBothWays(b, fromDisk ? path : std::string(), full, lean, fullError, "trial " + std::to_string(trial)));
     if (fullError.empty()) {
       ++loaded;
       ExpectSameButSamples(full, lean, "trial " + std::to_string(trial));
@@ -815,22 +825,11 @@ TEST_F(KnowledgeBaseForRecognition, LargeFilesFromDisk) {
   TBackProp full(path), lean(path, KnowledgeBaseParts::ForRecognition);
   ExpectSameButSamples(full, lean, "whole");
   for (size_t cut : {size_t(65535), size_t(65536), size_t(65537), size_t(200001), bytes.size() - 37, bytes.size() - 1}) {
-    WriteFile(path, Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut)));
-    std::string errors[2];
-    for (int k = 0; k < 2; ++k) {
-      TBackProp net(2, 2, 2);
-      try {
-        if (k == 0) {
-          net.LoadFromFile(path);
-        } else {
-          net.LoadForRecognition(path);
-        }
-      } catch (const Error& e) {
-        errors[k] = e.what();
-      }
-    }
-    EXPECT_EQ(errors[0].rfind("Knowledge base '" + path + "' is damaged: ", 0), 0u) << errors[0];
-    EXPECT_EQ(errors[1], errors[0]) << cut;
+    TBackProp cutFull(2, 2, 2), cutLean(2, 2, 2);
+    std::string error;
+    EXPECT_NO_FATAL_FAILURE(LoadBothWays(Bytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut)), path, cutFull,
+                                         cutLean, error, "cut at " + std::to_string(cut)));
+    EXPECT_EQ(error.rfind("Knowledge base '" + path + "' is damaged: ", 0), 0u) << error;
   }
 }
 
