@@ -83,6 +83,14 @@ TBackProp SmallDamageSource(std::mt19937_64& random) {
   return source;
 }
 
+// The worked example with 4-byte fields overwritten: {offset, value} each.
+using Overwrites = std::vector<std::pair<size_t, int32_t>>;
+Bytes Overwritten(const Overwrites& fields) {
+  Bytes b = kWorkedExample;
+  for (const auto& [offset, value] : fields) PutInt(b, offset, value);
+  return b;
+}
+
 // The values a random edit writes over a 4-byte field.
 const int32_t kInterestingInts[] = {-1, 0, 1, 2, 3, 7, 100, 65536, INT32_MAX, INT32_MIN, 0x40000000};
 
@@ -336,79 +344,25 @@ TEST_F(DamagedKnowledgeBase, SizesThatAreNotPositive) {
 }
 
 TEST_F(DamagedKnowledgeBase, SizesThatTheFileCannotHold) {
-  {
-    Bytes b = kWorkedExample;  // 2^31 x 2^31 - 1 inputs
-    PutInt(b, 0, INT32_MAX);
-    PutInt(b, 4, INT32_MAX);
-    ExpectRefused(b, "implausibly large");
-  }
-  {
-    Bytes b = kWorkedExample;  // 1000 x 1000 inputs x 1000 hidden units in 101 bytes
-    PutInt(b, 0, 1000);
-    PutInt(b, 4, 1000);
-    PutInt(b, 16, 1000);
-    ExpectRefused(b, "hidden weights");
-  }
-  {
-    Bytes b = kWorkedExample;  // 2^30 hidden units: 4 * H * (I + 1) overflows 32 bits
-    PutInt(b, 16, 1 << 30);
-    ExpectRefused(b, "hidden weights");
-  }
-  {
-    Bytes b = kWorkedExample;  // 46341 x 46341 outputs (> 2^31)
-    PutInt(b, 8, 46341);
-    PutInt(b, 12, 46341);
-    ExpectRefused(b, "implausibly large");
-  }
-  {
-    Bytes b = kWorkedExample;  // 65535 outputs
-    PutInt(b, 8, 65535);
-    ExpectRefused(b, "output weights");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 40, -1);
-    ExpectRefused(b, "negative");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 40, INT32_MAX);
-    ExpectRefused(b, "patterns");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 40, 2);  // one pattern more than there is
-    ExpectRefused(b, "patterns");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 44, -3);
-    ExpectRefused(b, "negative sample count");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 44, 0x40000000);
-    ExpectRefused(b, "samples of pattern 1");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 44, 2);
-    ExpectRefused(b, "");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 60, -1);
-    ExpectRefused(b, "negative name length");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 60, INT32_MAX);
-    ExpectRefused(b, "name of pattern 1");
-  }
-  {
-    Bytes b = kWorkedExample;
-    PutInt(b, 60, 2);  // the name would eat a byte of the trailer
-    ExpectRefused(b, "name of pattern 1");
+  const std::vector<std::pair<Overwrites, const char*>> cases = {
+      {{{0, INT32_MAX}, {4, INT32_MAX}}, "implausibly large"},  // 2^31 x 2^31 - 1 inputs
+      {{{0, 1000}, {4, 1000}, {16, 1000}}, "hidden weights"},   // 1000 x 1000 inputs x 1000 hidden units in 101 bytes
+      {{{16, 1 << 30}}, "hidden weights"},                      // 2^30 hidden units: 4 * H * (I + 1) overflows 32 bits
+      {{{8, 46341}, {12, 46341}}, "implausibly large"},         // 46341 x 46341 outputs (> 2^31)
+      {{{8, 65535}}, "output weights"},                         // 65535 outputs
+      {{{40, -1}}, "negative"},
+      {{{40, INT32_MAX}}, "patterns"},
+      {{{40, 2}}, "patterns"},                                  // one pattern more than there is
+      {{{44, -3}}, "negative sample count"},
+      {{{44, 0x40000000}}, "samples of pattern 1"},
+      {{{44, 2}}, ""},
+      {{{60, -1}}, "negative name length"},
+      {{{60, INT32_MAX}}, "name of pattern 1"},
+      {{{60, 2}}, "name of pattern 1"},                         // the name would eat a byte of the trailer
+  };
+  for (size_t c = 0; c < cases.size(); ++c) {
+    SCOPED_TRACE("case " + std::to_string(c));
+    ExpectRefused(Overwritten(cases[c].first), cases[c].second);
   }
 }
 
@@ -554,7 +508,7 @@ TEST(KnowledgeBaseHostStream, FailuresGoToLastErrorAndLeaveTheNetwork) {
 // is refused before anything is allocated for it, through [LastError].
 TEST(KnowledgeBaseHostStream, TinyFilesClaimingHugeSizesAreRefused) {
   // Each case: the 4-byte fields it overwrites, by offset.
-  const std::vector<std::vector<std::pair<size_t, int32_t>>> claims = {
+  const std::vector<Overwrites> claims = {
       {{0, 1000}, {4, 1000}, {16, 1000}},  // 10^9 hidden weights in 101 bytes
       {{0, 46341}, {4, 46341}},            // over 2^31 inputs
       {{8, 65535}},                        // 65535 outputs
@@ -566,10 +520,8 @@ TEST(KnowledgeBaseHostStream, TinyFilesClaimingHugeSizesAreRefused) {
                          "samples of pattern 1", "name of pattern 1"};
   const std::string name = "embedded:\\\\\\huge.dcr";
   for (size_t c = 0; c < claims.size(); ++c) {
-    Bytes b = kWorkedExample;
-    for (const auto& [offset, value] : claims[c]) PutInt(b, offset, value);
     FakeHost host;
-    host.files[name] = b;
+    host.files[name] = Overwritten(claims[c]);
     TBackProp net = WorkedExampleNetwork();
     net.Modified = true;
     const Snapshot before(net);
