@@ -39,15 +39,7 @@ expected="1 kytDCRExec
 allowed_dlls="kernel32.dll user32.dll gdi32.dll advapi32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
 shlwapi.dll comctl32.dll comdlg32.dll"
 
-passed=0
-failed=0
-check() {  # check <name> <0|1 ok> [detail]
-  if [ "$2" = 0 ]; then
-    passed=$((passed + 1)); echo "PASS $1"
-  else
-    failed=$((failed + 1)); echo "FAIL $1${3:+: $3}"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check-tally.sh"
 
 if [ ! -f "$dll" ]; then
   echo "check-exports: $dll does not exist" >&2
@@ -129,5 +121,4 @@ done
 [ -z "$missing" ]
 check "resources: the eight bitmaps" $? "missing:$missing"
 
-echo "exports: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally exports

@@ -15,15 +15,7 @@ dll=${1:?usage: check-sse.sh <kytDCR.nbp>}
 objdump=i686-w64-mingw32-objdump
 [ -f "$dll" ] || { echo "check-sse: $dll does not exist" >&2; exit 1; }
 
-passed=0
-failed=0
-check() {  # check <name> <0|1 ok> [detail]
-  if [ "$2" = 0 ]; then
-    passed=$((passed + 1)); echo "PASS $1"
-  else
-    failed=$((failed + 1)); echo "FAIL $1${3:+: $3}"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check-tally.sh"
 
 listing=$("$objdump" -d --no-show-raw-insn -C "$dll") || { echo "check-sse: $objdump cannot read $dll" >&2; exit 1; }
 
@@ -82,5 +74,4 @@ done
 [ -z "$bad" ]
 check "the DLL entry ($entry_name) and DllMain run x87 code only" $? "$bad"
 
-echo "sse: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+tally sse
