@@ -356,6 +356,34 @@ TEST(ReaderShape, PerCentFromItsRingsAndStroke) {
   EXPECT_EQ(NamesOf(dots).find('%'), std::string::npos);
 }
 
+TEST(ReaderShape, PerCentFromARingAndATouchingStrokeAndRing) {
+  // The stroke touches the lower ring: the sign comes apart into two pieces,
+  // and the digit before it with the first ring is no numero sign.
+  KnownNames kb({"%", "o", "/", "5", "N", "\xB9"});  // № as the last
+  Classifier classifier(kb.network);
+  const std::vector<std::string> ring = {"#######", "#.....#", "#.....#", "#.....#", "#.....#", "#.....#", "#######"};
+  const std::vector<std::string> strokeAndRing = {
+      ".......#", ".......#", "......#.", "......#.", ".....#..", ".....#..", "....#...",
+      "....#...", "...#....", "...#....", "..#.....", "..#.....", "..#.....", "########",
+      "##.....#", "#......#", "#......#", "#......#", "#......#", "########"};
+  // Baseline at row 40, x-height 14, capitals 20 high.
+  std::vector<Reading> line = {Read("5", Drawn(std::vector<std::string>(20, "##########"), 0, 20)),
+                               Read("o", Drawn(ring, 12, 20)), Read("N", Drawn(strokeAndRing, 20, 20))};
+  ApplyLineContext(line, 1000, kLine, classifier);
+  ASSERT_EQ(NamesOf(line), "5|%|");
+  EXPECT_EQ(line[1].piece.box.Left, 12);
+  EXPECT_EQ(line[1].piece.box.Right, 28);
+  // A ring on the baseline before a tall letter is a letter o.
+  std::vector<std::string> o(14, "#........#");
+  o.front() = o.back() = "##########";
+  std::vector<Reading> low = {Read("o", Drawn(o, 0, 26)), Read("N", Drawn(strokeAndRing, 11, 20))};
+  ApplyLineContext(low, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(low), "o|N|");
+  // Rendered: Liberation Sans at 20 pixels draws the sign so.
+  const Page page = ReadPage(Render("LiberationSans-Regular", 20, {U"About 85% of wheat, 12% and 1%."}), Network("latin"), {});
+  EXPECT_EQ(Cp1251ToUtf8(page.Text()), "About 85% of wheat, 12% and 1%.\n");
+}
+
 TEST(ReaderShape, GuillemetsFromTwoChevrons) {
   KnownNames kb({"\xAB", "\xBB", "\xFF", "\xEC"});  // « » я м
   Classifier classifier(kb.network);

@@ -50,6 +50,16 @@ bool HasHole(const Piece& p) {
   return false;
 }
 
+// The rows of a piece below its upper third.
+Piece LowerPart(const Piece& p) {
+  Piece lower;
+  const int32_t middle = p.box.Top + p.box.Height() / 3;
+  lower.box = {p.box.Left, middle, p.box.Right, p.box.Bottom};
+  for (const kyt::TPoint& q : p.pixels)
+    if (q.Y >= middle) lower.pixels.push_back(q);
+  return lower;
+}
+
 // The 8-connected groups of a piece's ink: pixel count and box (picture
 // coordinates, right and bottom exclusive), largest first.
 struct Part {
@@ -477,6 +487,22 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       glyphs[i].answer.name = "%";
       glyphs[i].ranked.clear();
       glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1), glyphs.begin() + std::ptrdiff_t(i + 3));
+    }
+    // Or into a ring high on the left and the stroke with the other ring
+    // touching it: a raised ring close before a taller piece that stands on
+    // the baseline and encloses paper below its upper third (without this, a
+    // digit before the sign and its first ring passed for a numero sign).
+    for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
+      const kyt::Rect& a = glyphs[i].piece.box;
+      const kyt::Rect& b = glyphs[i + 1].piece.box;
+      const bool close = b.Left - a.Right <= 0.3 * x && b.Left >= a.Left + a.Width() / 2;
+      const bool shape = a.Height() * 10 <= b.Height() * 7 && b.Height() >= 0.9 * x && a.Top - b.Top <= 0.15 * x + 1.0 &&
+                         a.Bottom <= base - 0.25 * x && std::abs(b.Bottom - base) <= 0.15 * x + 1.0;
+      if (!close || !shape || !HasHole(glyphs[i].piece) || !HasHole(LowerPart(glyphs[i + 1].piece))) continue;
+      glyphs[i].piece.Add(glyphs[i + 1].piece);
+      glyphs[i].answer.name = "%";
+      glyphs[i].ranked.clear();
+      glyphs.erase(glyphs.begin() + std::ptrdiff_t(i + 1));
     }
   }
 
