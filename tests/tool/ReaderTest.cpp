@@ -378,6 +378,20 @@ TEST(ReaderLineRules, CaseOfShortIFromItsBody) {
   EXPECT_EQ(NamesOf(glyphs), "\xE9|\xC9|");
 }
 
+TEST(ReaderLineRules, CapitalsKnownOnlyAsTheirSmallLetter) {
+  // The Russian base knows У and Р only as у and р: at capital height on
+  // the baseline they are capitals, below it small letters.
+  Names kb({"\xF3", "\xF0", "\xE0", "y", "Y"});  // у р а y Y
+  Classifier classifier(kb.network);
+  std::vector<Reading> line = {At("\xF3", 0, 20, 12, 20), At("\xF0", 14, 26, 11, 19), At("\xF0", 28, 20, 11, 20),
+                               At("\xF3", 42, 26, 12, 19), At("y", 56, 20, 12, 20), At("\xE0", 70, 26, 11, 14)};
+  ApplyLineContext(line, 1000, kLine, classifier);
+  // (y has a capital of its own in this base: the network's name stands.)
+  EXPECT_EQ(NamesOf(line), "\xD3|\xF0|\xD0|\xF3|y|\xE0|");
+  EXPECT_EQ(Read(Render("DejaVuSans", 24, {U"\u0423\u0440\u043E\u0436\u0430\u0439 \u0443 \u0423\u0444\u044B"}), "russian"),
+            "\u0423\u0440\u043E\u0436\u0430\u0439 \u0443 \u0423\u0444\u044B\n");  // Урожай у Уфы
+}
+
 TEST(ReaderLineRules, NumeroSignFromItsLetterAndRing) {
   // № comes apart into an N and a ring with a bar below it (or raised); an
   // N followed by a small o stays two letters.

@@ -605,6 +605,18 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
     r.answer.name = std::string(1, char(want));
   }
 
+  // A knowledge base may know a capital only as its small letter (У as у,
+  // Р as р): a letter whose small form goes below the baseline, standing on
+  // the baseline at capital height, is the capital.
+  for (Reading& r : glyphs) {
+    const unsigned char c = Single(r.answer.name);
+    if (!IsLetter(c) || IsUpper(c) || DepthOf(c) != Depth::Below) continue;
+    const unsigned char capital = OtherCase(c);
+    if (capital == c || classifier.Has(std::string(1, char(capital)))) continue;
+    const kyt::Rect& b = r.piece.box;
+    if (b.Bottom - base <= 1.0 + 0.1 * x && base - b.Top > capLine) r.answer.name = std::string(1, char(capital));
+  }
+
   // l, I, 1 and | by their neighbours within the word.
   std::vector<bool> wordStarts;
   int32_t right = INT32_MIN;
