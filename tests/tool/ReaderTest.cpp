@@ -297,6 +297,23 @@ TEST(ReaderLineRules, PunctuationBySizeAndPlace) {
   EXPECT_EQ(NamesOf(line), "a|.|a|,|a|'|a|-|a|\x97|\"|");
 }
 
+TEST(ReaderLineRules, TallNarrowTicksStandingHighAreApostrophes) {
+  // Serif quotes are ticks taller than half the x-height: named as strokes
+  // by the network, they are apostrophes by their place, two a double quote.
+  Names kb({"a", "l", "'", "\""});
+  Classifier classifier(kb.network);
+  std::vector<Reading> line = {At("l", 0, 20, 3, 10), At("l", 5, 20, 3, 10), At("a", 10, 26, 11, 14),
+                               At("l", 24, 20, 3, 20), At("l", 29, 20, 3, 10)};
+  ApplyLineContext(line, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(line), "\"|a|l|'|");
+  // A tick reaching down into the small letters is no apostrophe.
+  std::vector<Reading> low = {At("a", 0, 26, 11, 14), At("l", 14, 24, 3, 10)};
+  ApplyLineContext(low, 1000, kLine, classifier);
+  EXPECT_EQ(NamesOf(low), "a|l|");
+  EXPECT_EQ(Read(Render("DejaVuSerif", 24, {U"\"Quick,\" cried Amy, \"the barn.\""})),
+            "\"Quick,\" cried Amy, \"the barn.\"\n");
+}
+
 TEST(ReaderLineRules, VerticalStrokesByTheirNeighbours) {
   Names kb({"l", "I", "1", "a", "n", "2", "A", "N"});
   Classifier classifier(kb.network);

@@ -247,19 +247,25 @@ void ThreesInNumbers(std::vector<Reading>& glyphs, size_t start, size_t end) {
 LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& classifier,
                         const std::optional<LineMetrics>& page) {
   std::vector<double> bottoms, heights, caps, ascenders;
-  for (const Reading& r : glyphs) {
-    const unsigned char c = Single(r.answer.name);
-    const kyt::Rect& b = r.piece.box;
-    if (!SitsOnBaseline(c)) continue;
-    bottoms.push_back(b.Bottom);
-    if (IsLetter(c)) heights.push_back(b.Height());
-    if (IsDigit(c) || (IsUpper(c) && KnownCase(c, classifier) && c != 0xC9 /* Й */)) caps.push_back(b.Height());
-    if (c == 'b' || c == 'd' || c == 'h' || c == 'k' || c == 0xE1 /* б */) ascenders.push_back(b.Height());
-  }
+  for (const Reading& r : glyphs)
+    if (SitsOnBaseline(Single(r.answer.name))) bottoms.push_back(r.piece.box.Bottom);
   LineMetrics m;
   if (bottoms.empty())
     for (const Reading& r : glyphs) bottoms.push_back(r.piece.box.Bottom);
   m.baseline = bottoms.empty() ? 0.0 : Median(bottoms);
+  // Sizes from the glyphs that stand on the baseline: quotes named as
+  // strokes (serif quotes are ticks of most of the x-height) stand high.
+  std::vector<double> all;
+  for (const Reading& r : glyphs) all.push_back(r.piece.box.Height());
+  const double slack = all.empty() ? 0.0 : std::max(2.0, 0.25 * Median(all));
+  for (const Reading& r : glyphs) {
+    const unsigned char c = Single(r.answer.name);
+    const kyt::Rect& b = r.piece.box;
+    if (!SitsOnBaseline(c) || b.Bottom < m.baseline - slack) continue;
+    if (IsLetter(c)) heights.push_back(b.Height());
+    if (IsDigit(c) || (IsUpper(c) && KnownCase(c, classifier) && c != 0xC9 /* Й */)) caps.push_back(b.Height());
+    if (c == 'b' || c == 'd' || c == 'h' || c == 'k' || c == 0xE1 /* б */) ascenders.push_back(b.Height());
+  }
   // Most letters of a text are small: a quarter of them are no taller than x-height.
   double small = 0;
   if (!heights.empty()) {
@@ -314,6 +320,9 @@ std::string MarkByShape(const kyt::Rect& b, const LineMetrics& m) {
   const double top = b.Top, bottom = b.Bottom, middle = (top + bottom) / 2.0;
   if (h <= 0.35 * x && w >= 1.5 * h && middle > base - 0.85 * x && middle < base - 0.15 * x)
     return w < 0.85 * x ? "-" : w < 1.45 * x ? "–"_cp1251 : "—"_cp1251;  // - – —
+  // A narrow tick standing high, as tall as most of the x-height in a
+  // serif type's quotes, is an apostrophe too.
+  if (w <= 0.35 * x && h <= 0.8 * x && bottom <= base - 0.45 * x && top <= base - 0.9 * x) return "'";
   if (h <= 0.55 * x && w <= 0.7 * x) {
     if (bottom <= base - 0.35 * x && top <= base - 0.8 * x) return "'";
     if (bottom > base + 0.12 * x && top >= base - 0.5 * x) return ",";
