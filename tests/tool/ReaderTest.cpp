@@ -422,6 +422,24 @@ TEST(ReaderLineRules, NumeroSignFromItsLetterAndRing) {
   }
 }
 
+TEST(ReaderLineRules, FiWhoseDotTouchesTheHookOfF) {
+  // DejaVu Serif at 24 pixels: the hook of f touches the dot of i, and the
+  // pair may be named fl; the stem of l would run up unbroken.
+  Names kb({"fl", "fi", "f", "l"});
+  Classifier classifier(kb.network);
+  std::vector<std::string> fi = {
+      "...######.###..", "..###..######..", "..###...#####..", "..##...........", "..##...........",
+      "..##...........", "########.####..", "..##.......##..", "..##.......##..", "..##.......##..",
+      "..##.......##..", "..##.......##..", "..##.......##..", "..##.......##..", "..##.......##..",
+      "..##.......##..", "..##.......##..", "#######..######"};
+  std::vector<std::string> fl = fi;
+  for (size_t row = 3; row < 6; ++row) fl[row] = "..##......##...";
+  std::vector<Reading> line = {DrawnAs("fl", fi, 0, 21), DrawnAs("fl", fl, 30, 21)};
+  ApplyLineContext(line, 1000, LineMetrics{39.0, 12.0, 18.0, 0.0}, classifier);
+  EXPECT_EQ(NamesOf(line), "fi|fl|");
+  EXPECT_EQ(Read(Render("DejaVuSerif", 24, {U"fifty fire fish"})), "fifty fire fish\n");
+}
+
 TEST(ReaderLineRules, EnAndPeByWhereTheirBarLies) {
   // DejaVu Serif at 24 pixels: a knowledge base may read н as п; the bar in
   // the middle says н, the bar on top п.

@@ -122,6 +122,23 @@ double BarPlace(const Piece& p) {
   return count == 0 ? -1.0 : sum / count / double(h - 1);
 }
 
+// Whether the ink at a piece's right (its last two fifths of columns) is
+// broken by paper above row `xTop`: a mark over a stem, not a tall stem.
+bool BrokenStemAtRight(const Piece& p, double xTop) {
+  const int32_t from = p.box.Left + p.box.Width() * 3 / 5;
+  std::vector<uint8_t> rows(size_t(p.box.Height()), 0);
+  for (const kyt::TPoint& q : p.pixels)
+    if (q.X >= from) rows[size_t(q.Y - p.box.Top)] = 1;
+  bool ink = false, gap = false;
+  for (int32_t y = p.box.Top; y < p.box.Bottom; ++y) {
+    const bool here = rows[size_t(y - p.box.Top)] != 0;
+    if (here && gap) return true;
+    if (!here && ink && y < xTop) gap = true;
+    ink = ink || here;
+  }
+  return false;
+}
+
 // The top row of a piece's largest group: the body of a letter whose mark
 // stands apart above it.
 int32_t BodyTop(const Piece& p) {
@@ -594,6 +611,15 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
       if (pe && bar >= 0.3 && bar <= 0.7) r.answer.name = c == 0xEF ? "н"_cp1251 : "Н"_cp1251;
       if (en && bar < 0.2) r.answer.name = c == 0xED ? "п"_cp1251 : "П"_cp1251;
     }
+  }
+
+  // Where f's hook touches the dot of the i beside it, the pair is one piece
+  // that the network may name fl: but the stem of l runs up unbroken, the
+  // i's dot stands above paper.
+  for (Reading& r : glyphs) {
+    std::string& name = r.answer.name;
+    if (name.size() < 2 || name.back() != 'l' || !IsLetter(static_cast<unsigned char>(name[0]))) continue;
+    if (BrokenStemAtRight(r.piece, base - x)) name.back() = 'i';
   }
 
   // Letter case of look-alikes from how high the glyph reaches above the baseline.
