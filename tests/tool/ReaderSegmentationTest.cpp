@@ -112,6 +112,15 @@ TEST(ReaderSegmentation, TouchingPairCutWhereBothPartsReadBetterOverTheLine) {
   EXPECT_EQ(NamesOf(SegmentLine({Drawn(loose)}, BlockJudge, 8.0)), "m|");
 }
 
+TEST(ReaderSegmentation, AFullStopBesideALetterIsAGlyphOfItsOwn) {
+  // Liberation Serif's l and the full stop after it stand close enough to be
+  // joined, and the pair reads well as L.
+  for (int32_t size : {24, 32}) {
+    const Page page = ReadPage(Render("LiberationSerif-Regular", size, {U"at 3.40 a bushel."}), Network("latin"), {});
+    EXPECT_EQ(Cp1251ToUtf8(page.Text()), "at 3.40 a bushel.\n") << size;
+  }
+}
+
 TEST(ReaderSegmentation, NoCutDownTheMiddleOfAStem) {
   // A serif r: a foot serif on the left, a stem 3 columns wide and an arm.
   // The profile is as flat along the stem as at the floor of a gap.

@@ -249,6 +249,19 @@ Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics&
       marked = marked || (&g != &body && g.count * 3 <= body.count && g.bottom < body.top && overlap * 2 >= g.right - g.left + 1);
     }
   }
+  // A full stop beside the rest of the glyph, in columns of its own, is a
+  // glyph of its own: l and the stop after it are no L.
+  bool stopBeside = false;
+  if (dotted) {
+    const Group& body = *std::max_element(groups.begin(), groups.end(),
+                                          [](const Group& a, const Group& b) { return a.count < b.count; });
+    for (const Group& g : groups) {
+      if (&g == &body || (g.left <= body.right && g.right >= body.left)) continue;
+      const kyt::Rect box{piece.box.Left + g.left, piece.box.Top + g.top, piece.box.Left + g.right + 1,
+                          piece.box.Top + g.bottom + 1};
+      stopBeside = stopBeside || MarkByShape(box, metrics) == ".";
+    }
+  }
   const bool stem = metrics.capHeight - metrics.xHeight >= 2.0 &&
                     metrics.baseline - piece.box.Top < (metrics.xHeight + metrics.capHeight) / 2.0;
   bool first = true;
@@ -258,6 +271,7 @@ Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics&
     if (!dotted && !stem && (a.name == "i" || a.name == "j")) misfit = std::max(misfit, 0.5f);
     if (marked && a.name.size() == 1 && !HasMark(Single(a.name)) && !std::strchr(":;!?=%\"„“”"_cp1251, a.name[0]))
       misfit = std::max(misfit, 0.5f);
+    if (stopBeside) misfit = 1.0f;
     const float value = a.score - kMisfitPrice * misfit;
     if (first || value > best.value) best.answer = a, best.value = value, first = false;
     best.ranked.push_back({a, value});
