@@ -360,6 +360,22 @@ TEST(ReaderLineRules, FoldedThreeAndCapitalsOfRussian) {
   EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20), At("-", 12, 31, 5, 2), At("\xF5", 19, 26, 11, 14)}), "3|-|\xF5|");
 }
 
+TEST(ReaderLineRules, RoundLettersOfEitherAlphabetWithinNumbersAreNoughts) {
+  // The Russian base reads 0 as О or о: beside digits and no other letter
+  // it is 0, before з within the number is read as 3.
+  Names kb({"\xE7", "\xEE", "\xCE", "\xE0", "2", "5", "8", "0"});  // з о О а
+  Classifier classifier(kb.network);
+  auto run = [&](std::vector<Reading> line) {
+    ApplyLineContext(line, 6, kLine, classifier);
+    return NamesOf(line);
+  };
+  EXPECT_EQ(run({At("2", 0, 20, 10, 20), At("\xCE", 12, 20, 10, 20), At("\xEE", 24, 20, 10, 20), At("8", 36, 20, 10, 20)}),
+            "2|0|0|8|");
+  EXPECT_EQ(run({At("\xE7", 0, 20, 10, 20), At("5", 12, 20, 10, 20), At("\xCE", 24, 20, 10, 20)}), "3|5|0|");
+  // Beside a letter it stays a letter.
+  EXPECT_EQ(run({At("5", 0, 20, 10, 20), At("\xEE", 12, 26, 10, 14), At("\xE0", 24, 26, 11, 14)}), "5|\xEE|\xE0|");
+}
+
 // A reading of a drawn glyph: '#' is ink; `left`, `top` place it.
 Reading DrawnAs(const std::string& name, const std::vector<std::string>& rows, int32_t left, int32_t top) {
   Reading r;

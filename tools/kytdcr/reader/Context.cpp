@@ -224,6 +224,8 @@ std::string GuillemetOf(const Piece& p) {
 
 bool IsBar(unsigned char c) { return c == 'l' || c == 'I' || c == '1' || c == '|'; }
 
+bool IsRound(unsigned char c) { return c == 'O' || c == 'o' || c == 0xCE || c == 0xEE; }  // О о
+
 bool IsZe(unsigned char c) { return c == 0xE7 || c == 0xC7; }  // з З
 
 // The digit 3 and the letters з and З are one shape at different heights,
@@ -663,20 +665,26 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
   for (size_t i = 0; i <= glyphs.size(); ++i) {
     if (i < glyphs.size() && (i == 0 || !wordStarts[i])) continue;
     // The word is glyphs[start, i).
+    // O and o, Latin or Cyrillic, beside digits and no letter are 0 (before
+    // з and З are read within numbers, which a letter О would end).
+    for (size_t k = start; k < i; ++k) {
+      const unsigned char c = Single(glyphs[k].answer.name);
+      if (!IsRound(c)) continue;
+      const unsigned char prev = k > start ? Single(glyphs[k - 1].answer.name) : 0;
+      const unsigned char next = k + 1 < i ? Single(glyphs[k + 1].answer.name) : 0;
+      const bool digits = (IsDigit(prev) && !IsBar(prev)) || (IsDigit(next) && !IsBar(next));
+      if (digits && (!IsLetter(prev) || IsRound(prev)) && (!IsLetter(next) || IsRound(next))) glyphs[k].answer.name = "0";
+    }
     ThreesInNumbers(glyphs, start, i);
     for (size_t k = start; k < i; ++k) {
       Reading& r = glyphs[k];
       const unsigned char c = Single(r.answer.name);
-      if (!IsBar(c) && !(c == 'O' || c == 'o')) continue;
+      if (!IsBar(c)) continue;
       const unsigned char prev = k > start ? Single(glyphs[k - 1].answer.name) : 0;
       const unsigned char next = k + 1 < i ? Single(glyphs[k + 1].answer.name) : 0;
       // A stroke beside another stroke says nothing of its kind (the ll of
       // "hollis" read as 11 are no number).
       const bool digits = (IsDigit(prev) && !IsBar(prev)) || (IsDigit(next) && !IsBar(next));
-      if (c == 'O' || c == 'o') {
-        if (digits && !IsLetter(prev) && !IsLetter(next)) r.answer.name = "0";
-        continue;
-      }
       const kyt::Rect& b = r.piece.box;
       std::string want = r.answer.name;
       if (b.Bottom > base + 0.2 * x && base - b.Top > m.capHeight) {
