@@ -393,6 +393,15 @@ TEST(ReaderShape, PerCentFromARingAndATouchingStrokeAndRing) {
   EXPECT_EQ(Cp1251ToUtf8(page.Text()), "About 85% of wheat, 12% and 1%.\n");
 }
 
+TEST(ReaderSegmentation, PartsOfAPerCentSignAreOneGlyphBeforeSegmentation) {
+  // Liberation Sans at 24 pixels draws the sign in three pieces; the digit
+  // before it and its first ring read well together as a numero sign.
+  const Page page = ReadPage(Render("LiberationSans-Regular", 24, {U"About 85% of wheat"}), Network("latin"), {});
+  EXPECT_EQ(Cp1251ToUtf8(page.Text()), "About 85% of wheat\n");
+  const Page serif = ReadPage(Render("LiberationSerif-Regular", 32, {U"\u043D\u0430 12%, \u0441\u044B\u0440"}), Network("russian"), {});
+  EXPECT_EQ(Cp1251ToUtf8(serif.Text()), "\u043D\u0430 12%, \u0441\u044B\u0440\n");  // на 12%, сыр
+}
+
 TEST(ReaderShape, GuillemetsFromTwoChevrons) {
   KnownNames kb({"\xAB", "\xBB", "\xFF", "\xEC"});  // « » я м
   Classifier classifier(kb.network);

@@ -263,6 +263,16 @@ void ThreesInNumbers(std::vector<Reading>& glyphs, size_t start, size_t end) {
 
 }  // namespace
 
+bool PerCentParts(const Piece& first, const Piece& second, const Piece& third, double x) {
+  const kyt::Rect& a = first.box;
+  const kyt::Rect& b = second.box;
+  const kyt::Rect& c = third.box;
+  const bool close = b.Left - a.Right <= 0.3 * x && c.Left - b.Right <= 0.3 * x;
+  const bool shape = a.Height() * 10 <= b.Height() * 7 && c.Height() * 10 <= b.Height() * 7 &&
+                     (c.Top - a.Top) * 5 >= b.Height() && b.Height() >= 0.9 * x;
+  return close && shape && HasHole(first) && HasHole(third);
+}
+
 LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& classifier,
                         const std::optional<LineMetrics>& page) {
   std::vector<double> bottoms, heights, caps, ascenders;
@@ -503,13 +513,7 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
   // a ring high on the left, a taller stroke, a ring low on the right.
   if (classifier.Has("%")) {
     for (size_t i = 0; i + 2 < glyphs.size(); ++i) {
-      const kyt::Rect& a = glyphs[i].piece.box;
-      const kyt::Rect& b = glyphs[i + 1].piece.box;
-      const kyt::Rect& c = glyphs[i + 2].piece.box;
-      const bool close = b.Left - a.Right <= 0.3 * x && c.Left - b.Right <= 0.3 * x;
-      const bool shape = a.Height() * 10 <= b.Height() * 7 && c.Height() * 10 <= b.Height() * 7 &&
-                         (c.Top - a.Top) * 5 >= b.Height() && b.Height() >= 0.9 * x;
-      if (!close || !shape || !HasHole(glyphs[i].piece) || !HasHole(glyphs[i + 2].piece)) continue;
+      if (!PerCentParts(glyphs[i].piece, glyphs[i + 1].piece, glyphs[i + 2].piece, x)) continue;
       glyphs[i].piece.Add(glyphs[i + 1].piece);
       glyphs[i].piece.Add(glyphs[i + 2].piece);
       glyphs[i].answer.name = "%";

@@ -433,7 +433,29 @@ std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& clas
   std::vector<Reading> first;
   for (const Piece& g : glyphs) first.push_back({g, classifier.Classify(g), {}});
   const LineMetrics m = MeasureLine(first, classifier, page);
-  return SegmentLine(glyphs, [&](const Piece& p) { return JudgeGlyph(p, classifier, m); }, m.xHeight);
+  // The parts of a per cent sign are one glyph before segmentation, which
+  // would join its first ring to the digit before it (5 and a ring read
+  // well as a numero sign).
+  std::vector<Piece> pieces;
+  std::vector<kyt::Rect> signs;
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    pieces.push_back(glyphs[i]);
+    if (!classifier.Has("%") || i + 2 >= glyphs.size() ||
+        !PerCentParts(glyphs[i], glyphs[i + 1], glyphs[i + 2], std::max(m.xHeight, 1.0)))
+      continue;
+    pieces.back().Add(glyphs[i + 1]);
+    pieces.back().Add(glyphs[i + 2]);
+    signs.push_back(pieces.back().box);
+    i += 2;
+  }
+  std::vector<Reading> line =
+      SegmentLine(pieces, [&](const Piece& p) { return JudgeGlyph(p, classifier, m); }, m.xHeight);
+  for (Reading& r : line)
+    for (const kyt::Rect& b : signs)
+      if (r.piece.box.Left == b.Left && r.piece.box.Right == b.Right && r.piece.box.Top == b.Top &&
+          r.piece.box.Bottom == b.Bottom)
+        r.answer.name = std::string(1, '%'), r.ranked.clear();
+  return line;
 }
 
 }  // namespace kytdcr::reader

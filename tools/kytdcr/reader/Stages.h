@@ -191,6 +191,10 @@ std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& clas
 LineMetrics MeasureLine(const std::vector<Reading>& glyphs, const Classifier& classifier,
                         const std::optional<LineMetrics>& page);
 
+// Whether three pieces side by side are the parts of a per cent sign: a
+// ring high on the left, a taller stroke, a ring low on the right.
+bool PerCentParts(const Piece& first, const Piece& second, const Piece& third, double xHeight);
+
 // Within a word of letters, a glyph read as a digit or a sign that a letter
 // could be nearly as well (J read as ] or 3) becomes that letter; within a
 // number, a glyph read as letters that a digit could be (0 read as a pair
