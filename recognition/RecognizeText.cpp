@@ -1,11 +1,13 @@
 // The recognition driver: segment the picture, classify every glyph with the
 // network and join the answers into ResultText.
 #include <string>
+#include <typeinfo>
 
 #include "recognition/BackPropCls.h"
 #include "recognition/DCRFra.h"
 #include "recognition/EngineHooks.h"
 #include "recognition/GlobalMdl.h"
+#include "recognition/GridMemory.h"
 
 namespace kyt {
 
@@ -43,18 +45,45 @@ void TDCRFrame::RecognizeImageArray(TBackProp& network) {
   std::string answer;
   // Only the input layer changes from glyph to glyph.
   TBackProp::FixedNetwork fixed(network);
+  // A grid met before gets the name found for it then (GridMemory.h): the
+  // same name the network would give again. Only for the engine's own class,
+  // since a derived network's Propagate and Recognize may answer the same
+  // input differently (tests script them).
+  const bool remember = typeid(network) == typeid(TBackProp);
+  TGridMemory<std::string> answers;
+  // The layers end as the last glyph's pass leaves them, remembered or not.
+  Bitmap lastRemembered;
+  bool lastWasRemembered = false;
   ForEachGlyphGrid(
       *this, network.InputCols, network.InputRows,
       [&](const TGlyphPlace& place, const TChar&, const Bitmap& grid) {
-        TBackProp::BitmapToInput(grid, network.InputLayer);
-        network.Propagate();
-        answer.clear();
-        network.Recognize(answer);
+        std::string key;
+        const std::string* known = nullptr;
+        if (remember) {
+          key = GridKey(grid);
+          known = answers.Find(key);
+        }
+        if (known) {
+          answer = *known;
+          lastRemembered = grid;
+          lastWasRemembered = true;
+        } else {
+          TBackProp::BitmapToInput(grid, network.InputLayer);
+          network.Propagate();
+          answer.clear();
+          network.Recognize(answer);
+          if (remember) answers.Add(std::move(key), answer);
+          lastWasRemembered = false;
+        }
         ResultText += answer;
         // A full stop that closes its line: the last entry of the line's last word.
         if (answer == "." && place.WordEndsLine && place.LastOfWord) ResultText += "\r\n";
       },
       [&] { ResultText += ' '; });
+  if (lastWasRemembered) {
+    TBackProp::BitmapToInput(lastRemembered, network.InputLayer);
+    network.Propagate();
+  }
 }
 
 }  // namespace kyt

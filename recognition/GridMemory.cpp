@@ -1,0 +1,26 @@
+// The key of a glyph grid for the answers of one recognition run.
+#include "recognition/GridMemory.h"
+
+#include <cstdint>
+
+namespace kyt {
+
+std::string GridKey(const Bitmap& grid) {
+  const int32_t width = grid.Width(), height = grid.Height();
+  const size_t cells = size_t(width > 0 ? width : 0) * size_t(height > 0 ? height : 0);
+  std::string key(8 + (cells + 7) / 8, '\0');
+  for (int k = 0; k < 4; ++k) {
+    key[size_t(k)] = char(uint32_t(width) >> (8 * k));
+    key[size_t(4 + k)] = char(uint32_t(height) >> (8 * k));
+  }
+  size_t i = 0;
+  for (int32_t y = 0; y < height; ++y) {
+    const Color* row = grid.Row(y);
+    // The same test as BitmapToInput's: black is ink, every other colour not.
+    for (int32_t x = 0; x < width; ++x, ++i)
+      if (row[x] == kBlack) key[8 + i / 8] = char(uint8_t(key[8 + i / 8]) | (1u << (i % 8)));
+  }
+  return key;
+}
+
+}  // namespace kyt
