@@ -188,7 +188,9 @@ Page PluginPage(const kyt::TDCRFrame& frame, int32_t width, int32_t height, kyt:
   page.height = height;
   page.bw = bw, page.noise = noise, page.space = space;
   if (!glyphs) return page;
-  Classifier classifier(network);
+  // Not remembering: the plug-in's name below is read from the outputs that
+  // each Classify leaves in the network.
+  Classifier classifier(network, false);
   for (const kyt::TLine& line : frame.Lines) {
     Line out;
     for (const kyt::TWord& word : line.Words) {

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "Letters.h"
 #include "core/Cp1251Text.h"
 #include "Stages.h"
 #include "recognition/GlobalMdl.h"
+#include "recognition/GridMemory.h"
 
 namespace kytdcr::reader {
 
@@ -148,7 +150,10 @@ double LargestGroupShare(const Piece& p) {
 
 }  // namespace
 
-Classifier::Classifier(kyt::TBackProp& network) : network_(network), fixed_(network) {}
+// Only the engine's own network class is remembered: a derived one may answer
+// the same input differently.
+Classifier::Classifier(kyt::TBackProp& network, bool remember)
+    : network_(network), fixed_(network), remember_(remember && typeid(network) == typeid(kyt::TBackProp)) {}
 
 bool Classifier::Has(const std::string& name) const {
   for (const kyt::TTrainingPairs& p : network_.TrainingSet)
@@ -188,28 +193,42 @@ std::vector<Answer> Classifier::Rank(const Piece& piece, size_t count) {
   const kyt::TPoint topLeft{piece.box.Left, piece.box.Top}, bottomRight{piece.box.Right - 1, piece.box.Bottom - 1};
   const kyt::Bitmap grid =
       kyt::NormalizeGlyphPixels(piece.pixels, topLeft, bottomRight, network_.InputCols, network_.InputRows);
-  kyt::TBackProp::BitmapToInput(grid, network_.InputLayer);
-  network_.Propagate();
-  const int32_t outputs = network_.OutputCount;
-  if (outputs <= 0) return ranked;
-  if (!prepared_) PrepareTargets();
-  const float* out = network_.OutputLayer.data();
-  // Every pattern's sum over its outputs in ascending order, all patterns at
-  // once: the same additions in the same order as one pattern at a time.
-  ScoreBlocks(targets_.data(), sums_.size(), out, outputs, sums_.data());
   const std::vector<kyt::TTrainingPairs>& set = network_.TrainingSet;
-  scores_.resize(set.size());
-  size_t k = 0;
-  for (size_t i = 0; i < set.size(); ++i) {
-    double sum = 0;
-    if (full_[i]) {
-      sum = sums_[k++];
-    } else {
-      const kyt::TTrainingPairs& pattern = set[i];
-      const int32_t n = std::min<int32_t>(outputs, int32_t(pattern.Target.size()) - 1);
-      for (int32_t o = 1; o <= n; ++o) sum += double(pattern.Target[size_t(o)]) * double(out[o]);
+  // Every pattern's score depends on the grid alone while the network is
+  // held fixed: a grid met before (in another reading of the line, or as
+  // another instance of the letter) takes its scores from then.
+  std::string key;
+  const std::vector<float>* known = nullptr;
+  if (remember_) {
+    key = kyt::GridKey(grid);
+    known = scoresOf_.Find(key);
+  }
+  if (known) {
+    scores_ = *known;
+  } else {
+    kyt::TBackProp::BitmapToInput(grid, network_.InputLayer);
+    network_.Propagate();
+    const int32_t outputs = network_.OutputCount;
+    if (outputs <= 0) return ranked;
+    if (!prepared_) PrepareTargets();
+    const float* out = network_.OutputLayer.data();
+    // Every pattern's sum over its outputs in ascending order, all patterns at
+    // once: the same additions in the same order as one pattern at a time.
+    ScoreBlocks(targets_.data(), sums_.size(), out, outputs, sums_.data());
+    scores_.resize(set.size());
+    size_t k = 0;
+    for (size_t i = 0; i < set.size(); ++i) {
+      double sum = 0;
+      if (full_[i]) {
+        sum = sums_[k++];
+      } else {
+        const kyt::TTrainingPairs& pattern = set[i];
+        const int32_t n = std::min<int32_t>(outputs, int32_t(pattern.Target.size()) - 1);
+        for (int32_t o = 1; o <= n; ++o) sum += double(pattern.Target[size_t(o)]) * double(out[o]);
+      }
+      scores_[i] = float(sum / outputs);
     }
-    scores_[i] = float(sum / outputs);
+    if (remember_) scoresOf_.Add(std::move(key), scores_);
   }
   // The `count` best by falling score, of equal scores the earlier pattern
   // first (the order a stable sort gives); names are copied for those only.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Reader.h"
+#include "recognition/GridMemory.h"
 
 namespace kytdcr::reader {
 
@@ -105,7 +106,10 @@ struct Answer {
 // the outputs. The network must stay as it is while a classifier reads with it.
 class Classifier {
  public:
-  explicit Classifier(kyt::TBackProp& network);
+  // With `remember`, a grid ranked before takes its scores from then and the
+  // network is not run again: its layers then hold an earlier glyph's pass.
+  // Without, every Rank runs the network, whose layers are then the piece's.
+  explicit Classifier(kyt::TBackProp& network, bool remember = true);
   Answer Classify(const Piece& piece);
   // The `count` best patterns for a piece, best first.
   std::vector<Answer> Rank(const Piece& piece, size_t count);
@@ -124,6 +128,9 @@ class Classifier {
   std::vector<double> sums_;
   std::vector<float> scores_;  // per pattern
   std::vector<size_t> order_;
+  // Every pattern's score for the grids ranked so far.
+  bool remember_ = false;
+  kyt::TGridMemory<std::vector<float>> scoresOf_;
 };
 
 // A candidate name with its worth: the score less a price for a shape that
