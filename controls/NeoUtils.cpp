@@ -224,16 +224,22 @@ Color EnsureContrast(Color color, Color background, float threshold) {
 
 // ---- Classic drawing ----
 
+namespace {
+// One ring of a 3-D edge along the inside of r: top and left in one colour,
+// right and bottom in the other; r shrinks by a pixel on every side.
+void DrawRing(ICanvas& canvas, Rect& r, Color topLeft, Color bottomRight) {
+  if (IsEmpty(r)) return;
+  canvas.Line(r.Left, r.Bottom - 1, r.Left, r.Top, topLeft);
+  canvas.Line(r.Left, r.Top, r.Right - 1, r.Top, topLeft);
+  canvas.Line(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, bottomRight);
+  canvas.Line(r.Right - 1, r.Bottom - 1, r.Left - 1, r.Bottom - 1, bottomRight);
+  r = Inflated(r, -1, -1);
+}
+}  // namespace
+
 void DrawClassicEdge(ICanvas& canvas, const Rect& rect, uint32_t edges, bool middle) {
   Rect r = rect;
-  auto ring = [&](Color topLeft, Color bottomRight) {
-    if (IsEmpty(r)) return;
-    canvas.Line(r.Left, r.Bottom - 1, r.Left, r.Top, topLeft);
-    canvas.Line(r.Left, r.Top, r.Right - 1, r.Top, topLeft);
-    canvas.Line(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, bottomRight);
-    canvas.Line(r.Right - 1, r.Bottom - 1, r.Left - 1, r.Bottom - 1, bottomRight);
-    r = Inflated(r, -1, -1);
-  };
+  auto ring = [&](Color topLeft, Color bottomRight) { DrawRing(canvas, r, topLeft, bottomRight); };
   if (edges & kEdgeRaisedOuter) ring(cl3DLight, cl3DDkShadow);
   else if (edges & kEdgeSunkenOuter) ring(clBtnShadow, clBtnHighlight);
   if (edges & kEdgeRaisedInner) ring(clBtnHighlight, clBtnShadow);
@@ -259,14 +265,7 @@ void DrawClassicButtonFrame(ICanvas& canvas, const Rect& rect, bool pushed) {
   } else {
     // Buttons take the light colours the other way round: highlight outside.
     Rect r = rect;
-    auto ring = [&](Color topLeft, Color bottomRight) {
-      if (IsEmpty(r)) return;
-      canvas.Line(r.Left, r.Bottom - 1, r.Left, r.Top, topLeft);
-      canvas.Line(r.Left, r.Top, r.Right - 1, r.Top, topLeft);
-      canvas.Line(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, bottomRight);
-      canvas.Line(r.Right - 1, r.Bottom - 1, r.Left - 1, r.Bottom - 1, bottomRight);
-      r = Inflated(r, -1, -1);
-    };
+    auto ring = [&](Color topLeft, Color bottomRight) { DrawRing(canvas, r, topLeft, bottomRight); };
     ring(clBtnHighlight, cl3DDkShadow);
     ring(cl3DLight, clBtnShadow);
     if (!IsEmpty(r)) canvas.FillRect(r, clBtnFace);

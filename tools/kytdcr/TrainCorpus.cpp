@@ -248,6 +248,30 @@ std::vector<RawSample> PairSamples(const Setup& setup, size_t f, const std::vect
   return out;
 }
 
+// Runs work(f) for every font on setup.threads threads, each font once; the
+// first failure is thrown again here once all threads have finished.
+template <class Work>
+void ForEachFont(const Setup& setup, Work work) {
+  std::atomic<size_t> next{0};
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  auto run = [&] {
+    for (size_t f; (f = next++) < setup.fonts.size();) {
+      try {
+        work(f);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(failureLock);
+        if (!failure) failure = std::current_exception();
+      }
+    }
+  };
+  std::vector<std::thread> team;
+  for (int32_t t = 1; t < setup.threads; ++t) team.emplace_back(run);
+  run();
+  for (auto& t : team) t.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
 struct Corpus {
   std::vector<std::string> names;  // patterns, code page 1251, priority order
   SampleSet train, validation;
@@ -258,24 +282,7 @@ struct Corpus {
 Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbose) {
   const auto started = Clock::now();
   std::vector<FontYield> yields(setup.fonts.size());
-  std::atomic<size_t> next{0};
-  std::exception_ptr failure;
-  std::mutex failureLock;
-  auto work = [&] {
-    for (size_t f; (f = next++) < setup.fonts.size();) {
-      try {
-        yields[f] = CutFont(setup, f, gridW, gridH);
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(failureLock);
-        if (!failure) failure = std::current_exception();
-      }
-    }
-  };
-  std::vector<std::thread> team;
-  for (int32_t t = 1; t < setup.threads; ++t) team.emplace_back(work);
-  work();
-  for (auto& t : team) t.join();
-  if (failure) std::rethrow_exception(failure);
+  ForEachFont(setup, [&](size_t f) { yields[f] = CutFont(setup, f, gridW, gridH); });
 
   Corpus corpus;
   std::map<std::string, size_t> pairCount;
@@ -313,22 +320,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
       texts.push_back(text);
     }
     std::vector<std::vector<RawSample>> extra(setup.fonts.size());
-    next = 0;
-    auto render = [&] {
-      for (size_t f; (f = next++) < setup.fonts.size();) {
-        try {
-          extra[f] = PairSamples(setup, f, texts, gridW, gridH);
-        } catch (...) {
-          std::lock_guard<std::mutex> lock(failureLock);
-          if (!failure) failure = std::current_exception();
-        }
-      }
-    };
-    std::vector<std::thread> helpers;
-    for (int32_t k = 1; k < setup.threads; ++k) helpers.emplace_back(render);
-    render();
-    for (auto& h : helpers) h.join();
-    if (failure) std::rethrow_exception(failure);
+    ForEachFont(setup, [&](size_t f) { extra[f] = PairSamples(setup, f, texts, gridW, gridH); });
     size_t added = 0;
     for (size_t f = 0; f < extra.size(); ++f) {
       added += extra[f].size();
