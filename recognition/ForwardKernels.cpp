@@ -532,6 +532,11 @@ struct TrainingKernels::State {
   std::vector<uint8_t> suspect;  // the hidden error sums' marks
   std::vector<const float*> rows;
   std::vector<float> sums;
+  // Training keeps one copy of the output layer up to date, the one its
+  // general sums read (KernelTable::singleSums); the other is stale until
+  // something needs it.
+  bool outputSinglesStale = false, outputWideStale = false;
+  int32_t stepsSinceBounds = 0;  // updates since output.absSums was computed from the weights
 };
 
 TrainingKernels::TrainingKernels() : s_(std::make_unique<State>()) {}
@@ -554,10 +559,26 @@ bool TrainingKernels::Begin(const TBackProp& net, Level level) {
   s.suspect.assign(H + 1, 0);
   s.rows.resize(O);
   s.sums.assign(H + 1, 0.0f);
+  s.outputSinglesStale = s.outputWideStale = false;
+  s.stepsSinceBounds = 0;
   return true;
 }
 
-void TrainingKernels::Propagate(TBackProp& net) { Forward(net, *s_->k, s_->p); }
+const PackedLayer& TrainingKernels::PackedOutput() const { return s_->p.output; }
+
+void TrainingKernels::Propagate(TBackProp& net) {
+  State& s = *s_;
+  // The output layer's stale copy is one its general sums do not read (its
+  // Singles, without the Single multiply-adds), except that those read the
+  // doubles for layers beyond 2^20 inputs.
+  PackedLayer& output = s.p.output;
+  if (s.outputWideStale && output.inputs > (1 << 20)) {
+    const size_t n = output.stride * size_t(output.inputs);
+    for (size_t j = 0; j < n; ++j) output.wide.data()[j] = output.weights.data()[j];
+    s.outputWideStale = false;
+  }
+  Forward(net, *s.k, s.p);
+}
 
 void TrainingKernels::HiddenErrorSums(const TBackProp& net, const float* deltaO, float* sums) {
   State& s = *s_;
@@ -591,9 +612,9 @@ void RedoRow(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
 }
 
 // Steps layer's weights (rows 1..units, columns 0..n, x the layer's inputs)
-// by rates[u] * x[i], in the rows and in the packed copy.
+// by rates[u] * x[i], in the rows and in the packed Singles and/or doubles.
 void StepLayer(const KernelTable& k, TLayerWeights& rows, PackedLayer& packed, const double* rates, const float* x,
-               bool singles, uint8_t* bad) {
+               bool singles, bool doubles, uint8_t* bad) {
   const int32_t units = packed.units, n = packed.inputs - 1;
   for (int32_t u = 1; u <= units; ++u) {
     float* row = rows[size_t(u)].data();
@@ -601,7 +622,7 @@ void StepLayer(const KernelTable& k, TLayerWeights& rows, PackedLayer& packed, c
   }
   for (int32_t i = 0; i <= n; ++i) {
     float* w = singles ? packed.weights.data() + size_t(i) * packed.stride : nullptr;
-    double* wide = packed.wide.data() + size_t(i) * packed.stride;
+    double* wide = doubles ? packed.wide.data() + size_t(i) * packed.stride : nullptr;
     if (!k.columnStep(w, wide, rates, x[i], int32_t(packed.stride), bad)) continue;
     // The same elements as in the rows, now settled there; padding lanes
     // (a weight of 0 times an infinite input) stay as they are.
@@ -610,11 +631,39 @@ void StepLayer(const KernelTable& k, TLayerWeights& rows, PackedLayer& packed, c
       bad[u] = 0;
       if (u >= size_t(units)) continue;
       const float v = rows[u + 1][size_t(i)];
-      wide[u] = v;
+      if (wide) wide[u] = v;
       if (w) w[u] = v;
     }
   }
 }
+
+// After a step of every weight w[u][i] by c = Single(rates[u] * x[i]): each
+// absSums[u] still at least the sum of its unit's |w|. For the new weight
+// w' = Single(w + c) (or the same in extended precision, where the kernels
+// left it) |c| <= |rates[u]| |x[i]| (1 + 2^-23) and |w'| <= (|w| + |c|)
+// (1 + 2^-23), so the new sum of magnitudes is at most (A + |rates[u]| X
+// (1 + 2^-23)) (1 + 2^-23), A the old one (at most absSums[u]) and X the sum
+// of |x[i]|. The double sums below (at most 2^20 terms, relative error below
+// 2^-32) and the rounding to Single (2^-24) lose less than the factor
+// 1 + 2^-20 gains over (1 + 2^-23)^2, so the result bounds it. A weight or
+// input that is not finite makes X, the product or the sum infinite or NaN:
+// the bound is then infinite, as RefreshBounds leaves it. A bound that is
+// too large only makes the general sums test more steps.
+void AdvanceBounds(PackedLayer& layer, const double* rates, const float* x) {
+  double xsum = 0.0;
+  for (int32_t i = 0; i < layer.inputs; ++i) xsum += std::fabs(double(x[i]));
+  float* bounds = layer.absSums.data();
+  for (int32_t u = 0; u < layer.units; ++u) {
+    const double b = (double(bounds[u]) + std::fabs(rates[u]) * xsum) * (1.0 + 0x1p-20);
+    float f = !(b <= double(FLT_MAX)) ? std::numeric_limits<float>::infinity() : float(b);
+    if (f < 0x1p-126f) f = 0x1p-126f;
+    bounds[u] = f;
+  }
+}
+
+// Updates between two computations of the output layer's bounds from its
+// weights: the bounds grow by every change's magnitude meanwhile.
+constexpr int32_t kBoundsEvery = 64;
 
 }  // namespace
 
@@ -622,11 +671,35 @@ void TrainingKernels::Update(TBackProp& net, const double* outRates, const doubl
   State& s = *s_;
   std::copy(outRates + 1, outRates + 1 + s.p.O, s.outRates.data());
   std::copy(hiddenRates + 1, hiddenRates + 1 + s.p.H, s.hiddenRates.data());
-  // Both copies of the output layer are kept: the general sums run on its
-  // Singles, their checked form on its doubles. The bounds of the sums are
-  // recomputed by the next forward pass that needs them.
-  StepLayer(*s.k, net.OutputWeights, s.p.output, s.outRates.data(), net.HiddenLayer.data(), true, s.bad.data());
-  s.p.output.boundsStale = true;
+  // The output layer's inputs are never all +-1 (its hidden values are
+  // activations), so it always takes the general sums: only the copy they
+  // read is stepped, the Singles with their bounds or the doubles.
+  PackedLayer& output = s.p.output;
+  const size_t n = output.stride * size_t(output.inputs);
+  if (s.k->singleSums) {
+    if (s.outputSinglesStale) {
+      for (size_t j = 0; j < n; ++j) output.weights.data()[j] = float(output.wide.data()[j]);
+      s.outputSinglesStale = false;
+      output.boundsStale = true;
+    }
+    StepLayer(*s.k, net.OutputWeights, output, s.outRates.data(), net.HiddenLayer.data(), true, false, s.bad.data());
+    s.outputWideStale = true;
+    // The bounds follow the weights step by step, and are computed from them
+    // again now and then, so that they do not drift far above them.
+    if (output.boundsStale || ++s.stepsSinceBounds >= kBoundsEvery) {
+      RefreshBounds(output);
+      s.stepsSinceBounds = 0;
+    } else {
+      AdvanceBounds(output, s.outRates.data(), net.HiddenLayer.data());
+    }
+  } else {
+    if (s.outputWideStale) {
+      for (size_t j = 0; j < n; ++j) output.wide.data()[j] = output.weights.data()[j];
+      s.outputWideStale = false;
+    }
+    StepLayer(*s.k, net.OutputWeights, output, s.outRates.data(), net.HiddenLayer.data(), false, true, s.bad.data());
+    s.outputSinglesStale = true;
+  }
   s.p.hidden.boundsStale = true;
   // Inputs of +-1 (the glyph encoder's): every change of a hidden unit is
   // +-Single(its rate). Not for a change that is not finite: the sign of a
@@ -640,7 +713,7 @@ void TrainingKernels::Update(TBackProp& net, const double* outRates, const doubl
   }
   if (!s.p.signsOnly || !finite) {
     if (s.p.hiddenWideStale) RefreshHiddenWide(s.p);
-    StepLayer(*s.k, net.HiddenWeights, s.p.hidden, s.hiddenRates.data(), net.InputLayer.data(), true, s.bad.data());
+    StepLayer(*s.k, net.HiddenWeights, s.p.hidden, s.hiddenRates.data(), net.InputLayer.data(), true, true, s.bad.data());
     return;
   }
   // The packed doubles are refreshed when a forward pass needs them.

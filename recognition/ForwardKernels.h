@@ -109,11 +109,14 @@ struct KernelTable {
   // 0). Returns whether any bad[j] was set.
   bool (*rowStep)(float* w, const float* x, double rate, int32_t n, uint8_t* bad);
   // The same with a rate per element and one x, on a packed layer's column
-  // of doubles (and of Singles, when w is not null); n a multiple of kUnitAlign.
+  // of doubles, of Singles, or of both (either pointer may be null; the
+  // weights are read from the doubles when both are given); n a multiple of
+  // kUnitAlign.
   bool (*columnStep)(float* w, double* wide, const double* rates, double x, int32_t n, uint8_t* bad);
   // sums[j] := the convention's running sum over r < count of factors[r] *
   // rows[r][j], suspect[j] as for generalSums, for j below the returned
-  // count (n rounded down to whole vectors); the caller sums the rest.
+  // count (n, or 0 when n is less than one vector and the level has no
+  // partial vectors); the caller sums the rest.
   int32_t (*backSums)(const float* const* rows, const float* factors, int32_t count, int32_t n, float* sums,
                       uint8_t* suspect);
   // Inputs of +-1 (sign bits as for signSums): w[j] := w[j] + (change with
@@ -121,6 +124,11 @@ struct KernelTable {
   // w[j] + (changes[j] with sign applied), n a multiple of kUnitAlign.
   void (*rowSignStep)(float* w, float change, const uint32_t* signs, int32_t n);
   void (*columnSignStep)(float* w, const float* changes, uint32_t sign, int32_t n);
+
+  // Whether generalSums reads a packed layer's Singles and its absSums (the
+  // Single multiply-adds) rather than its doubles; then it reads the doubles
+  // only for layers of more than 2^20 inputs.
+  bool singleSums;
 };
 
 // The table of an available level other than Reference; nullptr otherwise.
@@ -180,6 +188,11 @@ class TrainingKernels {
   // HiddenWeights[h][i] += Single(hiddenRates[h] * InputLayer[i]), each rate
   // an exact product of two Singles, indexed from 1 like the units.
   void Update(TBackProp& net, const double* outRates, const double* hiddenRates);
+  // For tests: the output layer as the forward pass reads it. Of its Singles
+  // and doubles only the copy the level's general sums read is kept current
+  // (KernelTable::singleSums); where that is the Singles, its absSums bound
+  // each unit's sum of their magnitudes.
+  const PackedLayer& PackedOutput() const;
 
  private:
   struct State;

@@ -646,6 +646,13 @@ inline unsigned LaneBits(vl v) { return unsigned(_mm256_movemask_pd((__m256d)v))
 inline unsigned LaneBits(vl v) { return unsigned(_mm_movemask_pd((__m128d)v)); }
 #endif
 
+// 0, 1, ..., kD - 1.
+inline vl LaneIndex() {
+  vl v;
+  for (int j = 0; j < kD; ++j) v[j] = j;
+  return v;
+}
+
 // Sets bad[j] for the lanes of `lanes`; the others keep their (zero) byte.
 inline bool MarkBad(unsigned lanes, uint8_t* bad) {
   if (!lanes) return false;
@@ -654,6 +661,83 @@ inline bool MarkBad(unsigned lanes, uint8_t* bad) {
   return true;
 }
 
+#if KYT_VBYTES >= 32
+// kD Singles, and as many 32-bit lanes.
+typedef float vh __attribute__((vector_size(KYT_VBYTES / 2)));
+typedef int32_t vhi __attribute__((vector_size(KYT_VBYTES / 2)));
+
+inline vh LoadH(const float* p) {
+  vh v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void StoreH(float* p, vh v) { __builtin_memcpy(p, &v, sizeof v); }
+// Lanes below m (0 < m < kD) from and to memory, the others 0 and not
+// stored: masked loads and stores, which touch no memory beyond.
+#if KYT_VBYTES == 64
+inline vh LoadPartH(const float* p, int m) { return (vh)_mm256_maskz_loadu_ps(__mmask8((1u << m) - 1), p); }
+inline void StorePartH(float* p, vh v, int m) { _mm256_mask_storeu_ps(p, __mmask8((1u << m) - 1), (__m256)v); }
+#else
+inline __m128i PartMask(int m) {
+  vhi lanes;
+  for (int j = 0; j < kD; ++j) lanes[j] = j < m ? -1 : 0;
+  return (__m128i)lanes;
+}
+inline vh LoadPartH(const float* p, int m) { return (vh)_mm_maskload_ps(p, PartMask(m)); }
+inline void StorePartH(float* p, vh v, int m) { _mm_maskstore_ps(p, PartMask(m), (__m128)v); }
+#endif
+inline unsigned LaneBitsH(vhi v) {
+#if KYT_VBYTES == 64
+  return unsigned(_mm256_movemask_ps((__m256)v));
+#else
+  return unsigned(_mm_movemask_ps((__m128)v));
+#endif
+}
+
+// The weights w stepped by the changes Single(p) (4), as Single additions:
+// w + c adds two Singles, whose exact sum one Single addition rounds as the
+// extended sum rounded to Single does (1; with no overflow, sums below 2^-126
+// are exact in both). Lanes whose product cannot be rounded from double or
+// whose sum is not finite are set in b; their results are not to be kept.
+inline vh SingleStep(vh w, vd p, vhi& b) {
+  const vh sum = w + __builtin_convertvector(p, vh);
+  const vh magnitude = (vh)((vhi)sum & 0x7FFFFFFF);
+  b = __builtin_convertvector(ProductBad(p), vhi) | ~(magnitude <= FLT_MAX);
+  return sum;
+}
+
+// lanes 0, 1, ..., kD - 1 of the 32-bit kind.
+inline vhi LaneIndexH() {
+  vhi v;
+  for (int j = 0; j < kD; ++j) v[j] = j;
+  return v;
+}
+
+bool RowStep(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
+  const vd r = SplatD(rate);
+  bool found = false;
+  int32_t j = 0;
+  for (; j + kD <= n; j += kD) {
+    const vh old = LoadH(w + j);
+    vhi b;
+    const vh sum = SingleStep(old, r * WidenU(x + j), b);
+    StoreH(w + j, b ? old : sum);
+    found |= MarkBad(LaneBitsH(b), bad + j);
+  }
+  if (j < n) {
+    // The last elements as a part of a vector (its other lanes are 0 and
+    // are neither marked nor stored).
+    const int m = n - j;
+    const vh old = LoadPartH(w + j, m);
+    vhi b;
+    const vh sum = SingleStep(old, r * __builtin_convertvector(LoadPartH(x + j, m), vd), b);
+    b &= LaneIndexH() < m;
+    StorePartH(w + j, b ? old : sum, m);
+    found |= MarkBad(LaneBitsH(b), bad + j);
+  }
+  return found;
+}
+#else
 bool RowStep(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
   const vd r = SplatD(rate);
   const vd largest = SplatD(FLT_MAX);
@@ -667,23 +751,52 @@ bool RowStep(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
     NarrowU(w + j, b ? old : sum);
     found |= MarkBad(LaneBits(b), bad + j);
   }
+  if (j < n && n >= kD) {
+    // The last elements as one more vector that ends at n. Its first lanes
+    // were stepped above (or marked and left alone): they are stored back as
+    // they were read, and only the lanes from j on take their step.
+    const int32_t k = n - kD;
+    const vd p = r * WidenU(x + k);
+    const vd old = WidenU(w + k);
+    const vd sum = ToSingle(old + ToSingle(p));
+    const vl fresh = LaneIndex() >= SplatL(j - k);
+    const vl b = (ProductBad(p) | ~(Abs(sum) <= largest)) & fresh;
+    NarrowU(w + k, (b | ~fresh) ? old : sum);
+    found |= MarkBad(LaneBits(b), bad + k);
+    j = n;
+  }
   for (; j < n; ++j) {
     if (ScalarStep(w[j], rate * double(x[j]))) bad[j] = 1, found = true;
   }
   return found;
 }
+#endif
 
 bool ColumnStep(float* w, double* wide, const double* rates, double x, int32_t n, uint8_t* bad) {
   const vd xv = SplatD(x);
   const vd largest = SplatD(FLT_MAX);
   bool found = false;
+#if KYT_VBYTES >= 32
+  if (!wide) {
+    // The Singles alone, stepped as Singles (as in RowStep).
+    for (int32_t j = 0; j < n; j += kD) {
+      const vh old = *reinterpret_cast<const vh*>(w + j);
+      vhi b;
+      const vh sum = SingleStep(old, *reinterpret_cast<const vd*>(rates + j) * xv, b);
+      *reinterpret_cast<vh*>(w + j) = b ? old : sum;
+      found |= MarkBad(LaneBitsH(b), bad + j);
+    }
+    return found;
+  }
+#endif
   for (int32_t j = 0; j < n; j += kD) {
     const vd p = *reinterpret_cast<const vd*>(rates + j) * xv;
-    const vd old = *reinterpret_cast<const vd*>(wide + j);
+    // Either copy holds the weights; the doubles when both are kept.
+    const vd old = wide ? *reinterpret_cast<const vd*>(wide + j) : Widen(w + j);
     const vd sum = ToSingle(old + ToSingle(p));
     const vl b = ProductBad(p) | ~(Abs(sum) <= largest);
     const vd out = b ? old : sum;
-    *reinterpret_cast<vd*>(wide + j) = out;
+    if (wide) *reinterpret_cast<vd*>(wide + j) = out;
     if (w) Narrow(w + j, out);
     found |= MarkBad(LaneBits(b), bad + j);
   }
@@ -711,9 +824,11 @@ void ColumnSignStep(float* w, const float* changes, uint32_t sign, int32_t n) {
     *reinterpret_cast<vf*>(w + j) += (vf)(*reinterpret_cast<const vi*>(changes + j) ^ s);
 }
 
+// NB vectors of columns side by side; the last one holds only its first
+// `last` columns where last < kD (the others are not read or written).
 template <int NB>
 void BackBlock(const float* const* rows, const float* factors, int32_t count, int32_t column, float* sums,
-               uint8_t* suspect) {
+               uint8_t* suspect, int last = kD) {
   const vl lowBits = SplatL(0x1FFFFFFF), half = SplatL(0x10000000);
   const vd tiny = SplatD(0x1p-126), zero = SplatD(0.0);
   vd s[NB];
@@ -728,7 +843,17 @@ void BackBlock(const float* const* rows, const float* factors, int32_t count, in
     const float* row = rows[r] + column;
 #pragma GCC unroll 16
     for (int k = 0; k < NB; ++k) {
-      const vd d = f * WidenU(row + k * kD) + s[k];
+      vd x;
+#if KYT_VBYTES >= 32
+      if (k == NB - 1 && last < kD) {
+        x = __builtin_convertvector(LoadPartH(row + k * kD, last), vd);
+      } else {
+        x = WidenU(row + k * kD);
+      }
+#else
+      x = WidenU(row + k * kD);
+#endif
+      const vd d = f * x + s[k];
       bad[k] |= (((vl)d & lowBits) == half) | ((Abs(d) < tiny) & (d != zero));
       s[k] = ToSingle(d);
     }
@@ -737,39 +862,67 @@ void BackBlock(const float* const* rows, const float* factors, int32_t count, in
 #pragma GCC unroll 16
   for (int k = 0; k < NB; ++k) {
     bad[k] |= ~(Abs(s[k]) <= largest);
-    NarrowU(sums + k * kD, s[k]);
-    MarkLanes(bad[k], suspect + k * kD);
+    if (k == NB - 1 && last < kD) {
+      // Unaligned: not every compiler aligns the stack beyond 16 bytes.
+      float part[kD];
+      uint8_t marks[kD];
+      NarrowU(part, s[k]);
+      MarkLanes(bad[k], marks);
+      for (int j = 0; j < last; ++j) sums[k * kD + j] = part[j], suspect[k * kD + j] = marks[j];
+    } else {
+      NarrowU(sums + k * kD, s[k]);
+      MarkLanes(bad[k], suspect + k * kD);
+    }
   }
 }
 
 template <int NB>
 void BackTail(int rest, const float* const* rows, const float* factors, int32_t count, int32_t column, float* sums,
-              uint8_t* suspect) {
+              uint8_t* suspect, int last) {
   if (rest == NB) {
-    BackBlock<NB>(rows, factors, count, column, sums, suspect);
+    BackBlock<NB>(rows, factors, count, column, sums, suspect, last);
   } else if constexpr (NB > 1) {
-    BackTail<NB - 1>(rest, rows, factors, count, column, sums, suspect);
+    BackTail<NB - 1>(rest, rows, factors, count, column, sums, suspect, last);
   }
 }
 
-// Columns up to n rounded down to whole vectors; the caller does the rest.
 int32_t BackSums(const float* const* rows, const float* factors, int32_t count, int32_t n, float* sums,
                  uint8_t* suspect) {
-  const int vectors = int(n / kD);
+  const int whole = int(n / kD), last = int(n % kD);
+#if KYT_VBYTES >= 32
+  // Columns past the last whole vector go with the last block, as a part of a vector.
+  const int vectors = whole + (last > 0);
+#else
+  const int vectors = whole;
+#endif
   int v = 0;
-  for (; v + KYT_GENERAL_BLOCK <= vectors; v += KYT_GENERAL_BLOCK)
+  for (; v + KYT_GENERAL_BLOCK <= whole; v += KYT_GENERAL_BLOCK)
     BackBlock<KYT_GENERAL_BLOCK>(rows, factors, count, v * kD, sums + v * kD, suspect + v * kD);
-  if (v < vectors) BackTail<KYT_GENERAL_BLOCK>(vectors - v, rows, factors, count, v * kD, sums + v * kD, suspect + v * kD);
-  return vectors * kD;
+  if (v < vectors)
+    BackTail<KYT_GENERAL_BLOCK>(vectors - v, rows, factors, count, v * kD, sums + v * kD, suspect + v * kD,
+                                vectors == whole ? kD : last);
+#if KYT_VBYTES < 32
+  if (whole > 0 && last > 0) {
+    // The columns past the last whole vector: one more vector that ends at
+    // column n. Its first columns are summed a second time, by the same
+    // steps in the same order, and come out as they did.
+    BackBlock<1>(rows, factors, count, n - kD, sums + (n - kD), suspect + (n - kD));
+  } else if (last > 0) {
+    return 0;
+  }
+#endif
+  return n;
 }
 
 }  // namespace
 
 extern const KernelTable kTable;
 #if defined(KYT_SINGLE_FMA)
-const KernelTable kTable = {SignSums, SingleSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep};
+const KernelTable kTable = {SignSums, SingleSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep,
+                            true};
 #else
-const KernelTable kTable = {SignSums, GeneralSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep};
+const KernelTable kTable = {SignSums, GeneralSums, Activate, RowStep, ColumnStep, BackSums, RowSignStep, ColumnSignStep,
+                            false};
 #endif
 
 }  // namespace kyt::kernels::KYT_LEVEL_NS
