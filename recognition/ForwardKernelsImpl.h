@@ -713,28 +713,58 @@ inline vhi LaneIndexH() {
   return v;
 }
 
+// The first m lanes (0 < m <= kD) of the weights at w stepped by Single(p)
+// as in SingleStep; a lane it cannot step keeps its weight and is marked in
+// bad. Lanes from m on are neither read, written nor marked. Returns whether
+// a lane was marked.
+#if KYT_VBYTES == 64
+// In AVX-512's own masks: the tests of ProductBad and of the sum's
+// finiteness, and a store of the lanes that pass. (GCC 12's conversion
+// intrinsic warns as in Widen above.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+inline bool StepLanes(float* w, vd p, uint8_t* bad, int m) {
+  const __m512d pd = (__m512d)p;
+  const __m512i bits = _mm512_castpd_si512(pd);
+  const __mmask8 lanes = __mmask8(m >= kD ? 0xFFu : (1u << m) - 1);
+  __mmask8 b = _mm512_cmpeq_epi64_mask(_mm512_and_si512(bits, _mm512_set1_epi64(0x1FFFFFFF)),
+                                       _mm512_set1_epi64(0x10000000));
+  const __m512d a = _mm512_abs_pd(pd);
+  b |= _mm512_mask_cmp_pd_mask(_mm512_cmp_pd_mask(pd, _mm512_setzero_pd(), _CMP_NEQ_UQ), a,
+                               _mm512_set1_pd(0x1p-126), _CMP_LT_OQ);
+  b |= _mm512_cmp_pd_mask(a, _mm512_set1_pd(FLT_MAX), _CMP_NLE_UQ);
+  const __m256 sum = _mm256_add_ps(_mm256_maskz_loadu_ps(lanes, w), _mm512_cvtpd_ps(pd));
+  b |= _mm256_fpclass_ps_mask(sum, 0x99);  // NaN or infinite
+  b &= lanes;
+  _mm256_mask_storeu_ps(w, __mmask8(lanes & ~b), sum);
+  return MarkBad(b, bad);
+}
+#pragma GCC diagnostic pop
+#else
+inline bool StepLanes(float* w, vd p, uint8_t* bad, int m) {
+  const vh old = m >= kD ? LoadH(w) : LoadPartH(w, m);
+  vhi b;
+  const vh sum = SingleStep(old, p, b);
+  if (m < kD) b &= LaneIndexH() < m;
+  if (m >= kD) {
+    StoreH(w, b ? old : sum);
+  } else {
+    StorePartH(w, b ? old : sum, m);
+  }
+  return MarkBad(LaneBitsH(b), bad);
+}
+#endif
+
 bool RowStep(float* w, const float* x, double rate, int32_t n, uint8_t* bad) {
   const vd r = SplatD(rate);
   bool found = false;
   int32_t j = 0;
-  for (; j + kD <= n; j += kD) {
-    const vh old = LoadH(w + j);
-    vhi b;
-    const vh sum = SingleStep(old, r * WidenU(x + j), b);
-    StoreH(w + j, b ? old : sum);
-    found |= MarkBad(LaneBitsH(b), bad + j);
-  }
-  if (j < n) {
-    // The last elements as a part of a vector (its other lanes are 0 and
-    // are neither marked nor stored).
-    const int m = n - j;
-    const vh old = LoadPartH(w + j, m);
-    vhi b;
-    const vh sum = SingleStep(old, r * __builtin_convertvector(LoadPartH(x + j, m), vd), b);
-    b &= LaneIndexH() < m;
-    StorePartH(w + j, b ? old : sum, m);
-    found |= MarkBad(LaneBitsH(b), bad + j);
-  }
+  for (; j + kD <= n; j += kD) found |= StepLanes(w + j, r * WidenU(x + j), bad + j, kD);
+  // The last elements as a part of a vector.
+  if (j < n) found |= StepLanes(w + j, r * __builtin_convertvector(LoadPartH(x + j, n - j), vd), bad + j, n - j);
   return found;
 }
 #else
@@ -779,13 +809,7 @@ bool ColumnStep(float* w, double* wide, const double* rates, double x, int32_t n
 #if KYT_VBYTES >= 32
   if (!wide) {
     // The Singles alone, stepped as Singles (as in RowStep).
-    for (int32_t j = 0; j < n; j += kD) {
-      const vh old = *reinterpret_cast<const vh*>(w + j);
-      vhi b;
-      const vh sum = SingleStep(old, *reinterpret_cast<const vd*>(rates + j) * xv, b);
-      *reinterpret_cast<vh*>(w + j) = b ? old : sum;
-      found |= MarkBad(LaneBitsH(b), bad + j);
-    }
+    for (int32_t j = 0; j < n; j += kD) found |= StepLanes(w + j, *reinterpret_cast<const vd*>(rates + j) * xv, bad + j, kD);
     return found;
   }
 #endif
