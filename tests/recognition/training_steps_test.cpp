@@ -240,10 +240,11 @@ TEST(TrainingSteps, OutputLayerKeptAndBoundedThroughManyUpdates) {
         // Rates as products of two Singles, mostly ordinary, now and then
         // huge for one unit (its weights grow fast) or 0.
         std::vector<double> outRates(38, 0.0), hiddenRates(22, 0.0);
-        for (int32_t o = 1; o <= 37; ++o) outRates[size_t(o)] = double(float(unit(random))) * double(float(0.01 * scale));
-        if (step % 17 == 5) outRates[size_t(1 + step % 37)] = double(float(unit(random))) * 1e3;
+        for (int32_t o = 1; o <= 37; ++o)
+          outRates[size_t(o)] = double(Stored(unit(random))) * double(Stored(0.01L * scale));
+        if (step % 17 == 5) outRates[size_t(1 + step % 37)] = double(Stored(unit(random))) * 1024.0;
         if (step % 13 == 2) outRates[size_t(1 + step % 29)] = 0.0;
-        for (int32_t h = 1; h <= 21; ++h) hiddenRates[size_t(h)] = double(float(unit(random))) * 1e-3;
+        for (int32_t h = 1; h <= 21; ++h) hiddenRates[size_t(h)] = double(Stored(unit(random))) * double(Stored(1e-3L));
         fast.Update(net, outRates.data(), hiddenRates.data());
         const kernels::PackedLayer& packed = fast.PackedOutput();
         for (int32_t o = 1; o <= 37; ++o) {
