@@ -61,7 +61,7 @@ void MidpointTrap(double& rate, float& x) {
   }
 }
 
-constexpr uint32_t kGuard = 0x7FA5A5A5u;  // a NaN no step produces
+constexpr uint32_t kGuard = 0x7FC5A5A5u;  // a quiet NaN (the x87 would quieten a signalling one) no step produces
 
 float GuardValue() { return std::bit_cast<float>(kGuard); }
 
