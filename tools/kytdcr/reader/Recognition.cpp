@@ -259,22 +259,15 @@ Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics&
   // with a small mark over its body is no letter without one (i read as l or f).
   const std::vector<Group> groups = GroupsOf(piece);
   const bool dotted = groups.size() > 1;
-  bool marked = false;
+  // A full stop beside the rest of the glyph, in columns of its own, is a
+  // glyph of its own: l and the stop after it are no L.
+  bool marked = false, stopBeside = false;
   if (dotted) {
     const Group& body = *std::max_element(groups.begin(), groups.end(),
                                           [](const Group& a, const Group& b) { return a.count < b.count; });
     for (const Group& g : groups) {
       const int32_t overlap = std::min(g.right, body.right) - std::max(g.left, body.left) + 1;
       marked = marked || (&g != &body && g.count * 3 <= body.count && g.bottom < body.top && overlap * 2 >= g.right - g.left + 1);
-    }
-  }
-  // A full stop beside the rest of the glyph, in columns of its own, is a
-  // glyph of its own: l and the stop after it are no L.
-  bool stopBeside = false;
-  if (dotted) {
-    const Group& body = *std::max_element(groups.begin(), groups.end(),
-                                          [](const Group& a, const Group& b) { return a.count < b.count; });
-    for (const Group& g : groups) {
       if (&g == &body || (g.left <= body.right && g.right >= body.left)) continue;
       const kyt::Rect box{piece.box.Left + g.left, piece.box.Top + g.top, piece.box.Left + g.right + 1,
                           piece.box.Top + g.bottom + 1};
