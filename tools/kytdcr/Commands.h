@@ -14,5 +14,6 @@ int RunTrain(const Args& args);
 int RunInfo(const Args& args);
 int RunSegment(const Args& args);
 int RunRender(const Args& args);
+int RunLanguageModel(const Args& args);
 
 }  // namespace kytdcr

@@ -23,6 +23,7 @@ constexpr Command kCommands[] = {
     {"info", kytdcr::RunInfo, "describe a knowledge base"},
     {"segment", kytdcr::RunSegment, "draw the lines, words and glyphs that segmentation finds"},
     {"render", kytdcr::RunRender, "draw text with a font into a picture (samples, tests)"},
+    {"language-model", kytdcr::RunLanguageModel, "build or describe the reader's character n-gram model"},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -34,7 +35,7 @@ void PrintUsage(std::FILE* out) {
       "\n"
       "Commands:\n",
       out);
-  for (const Command& c : kCommands) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+  for (const Command& c : kCommands) std::fprintf(out, "  %-15s %s\n", c.name, c.summary);
   std::fputs(
       "\n"
       "'kytdcr COMMAND --help' describes a command.\n"
