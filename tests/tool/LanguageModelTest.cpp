@@ -1,12 +1,15 @@
 // The page reader's character n-gram model: its probabilities on small texts,
-// its file read back, bad files refused.
+// its file read back, bad files refused, and the segmentation that weighs
+// readings with it (names, cuts, blanks; numbers and clear answers kept).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "core/Error.h"
 #include "reader/LanguageModel.h"
+#include "reader/Stages.h"
 
 namespace kytdcr::reader {
 namespace {
@@ -146,6 +149,130 @@ TEST(LanguageModel, BadFilesRefused) {
   ExpectRefused(File(1, 2, {2}, Record({0}, 100) + Record({1}, -500)), "probability above one");
 
   EXPECT_THROW(LanguageModel::Load("/nonexistent/x.lm"), kyt::Error);
+}
+
+// ---- Segmentation with the model --------------------------------------------
+
+// A block of `width` columns and 12 rows at `left`.
+Piece Block(int32_t left, int32_t width) {
+  Piece p;
+  p.box = {left, 0, left + width, 12};
+  for (int32_t y = 0; y < 12; ++y)
+    for (int32_t x = left; x < left + width; ++x) p.pixels.push_back({x, y});
+  return p;
+}
+
+// Two blocks of 6 columns bridged at the foot: a touching pair.
+Piece Touching(int32_t left) {
+  Piece p = Block(left, 6);
+  Piece q = Block(left + 7, 6);
+  p.Add(q);
+  p.pixels.push_back({left + 6, 11});
+  return p;
+}
+
+using Script = std::map<int32_t, std::vector<Valued>>;  // by the glyph's left edge and width
+
+// A judge that reads each glyph as the script says, by its left edge and
+// width (left * 100 + width); anything else badly.
+GlyphJudge ScriptJudge(const Script& script) {
+  return [script](const Piece& p) {
+    Judged j;
+    const auto found = script.find(p.box.Left * 100 + p.box.Width());
+    if (found == script.end()) {
+      j.answer = {"?", 0.0f};
+      j.value = 0.0f;
+      j.ranked = {{j.answer, j.value}};
+      return j;
+    }
+    j.ranked = found->second;
+    j.answer = j.ranked.front().answer;
+    j.value = j.ranked.front().value;
+    return j;
+  };
+}
+
+Valued V(const std::string& name, float value) { return {{name, value}, value}; }
+
+std::string NamesOf(const std::vector<Reading>& line) {
+  std::string s;
+  for (const Reading& r : line) s += r.answer.name + "|";
+  return s;
+}
+
+const LanguageModel& English() {
+  static const LanguageModel m = LanguageModel::Train(
+      Repeat("the barn and the yarn, the corn was born in 1987 and 2024; of the hat and the cat. ", 30),
+      LanguageModel::AlphabetFor("latin"), 4, {1});
+  return m;
+}
+
+TEST(LanguageModelSegmentation, TheTextOverturnsANearTieNotAClearAnswer) {
+  const std::vector<Piece> line = {Block(0, 6), Block(9, 6), Block(18, 6)};
+  const LineLanguage language{&English(), 0.04, 100, 1.0};
+  // The middle glyph's best name is wrong by a little.
+  const Script nearTie = {{6, {V("t", 0.9f)}},
+                          {906, {V("x", 0.80f), V("h", 0.72f), V("k", 0.6f)}},
+                          {1806, {V("e", 0.9f)}}};
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(nearTie), 8.0)), "t|x|e|");
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(nearTie), 8.0, language)), "t|h|e|");
+  // A name far ahead of the others stays, however unlikely the text.
+  const Script clear = {{6, {V("t", 0.9f)}}, {906, {V("x", 0.95f), V("h", 0.5f)}}, {1806, {V("e", 0.9f)}}};
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(clear), 8.0, language)), "t|x|e|");
+  // No weight: today's reading.
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(nearTie), 8.0, LineLanguage{&English(), 0.0, 100, 1.0})), "t|x|e|");
+}
+
+TEST(LanguageModelSegmentation, TheTextChoosesTheCutOfATouchingPair) {
+  // "ba" and a touching pair that reads a little better whole, as m, than
+  // cut, as r and n.
+  const std::vector<Piece> line = {Block(0, 6), Block(9, 6), Touching(18)};
+  Script script = {{6, {V("b", 0.9f)}}, {906, {V("a", 0.9f)}}, {1813, {V("m", 0.8f), V("n", 0.5f)}}};
+  for (int32_t width : {6, 7}) {
+    script[1800 + width] = {V("r", 0.75f), V("c", 0.5f)};
+    script[(18 + 13 - width) * 100 + width] = {V("n", 0.75f), V("u", 0.6f)};
+  }
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(script), 8.0)), "b|a|m|");
+  const std::vector<Reading> read = SegmentLine(line, ScriptJudge(script), 8.0, LineLanguage{&English(), 0.04, 100, 1.0});
+  ASSERT_EQ(NamesOf(read), "b|a|r|n|");
+  EXPECT_EQ(read[2].piece.pixels.size() + read[3].piece.pixels.size(), line[2].pixels.size());
+}
+
+TEST(LanguageModelSegmentation, NumbersStayNumbers) {
+  // Digits with letters close behind them: the text keeps the number.
+  const std::vector<Piece> line = {Block(0, 6), Block(9, 6), Block(18, 6), Block(27, 6)};
+  const Script digits = {{6, {V("1", 0.85f), V("l", 0.84f)}},
+                         {906, {V("9", 0.85f), V("g", 0.83f)}},
+                         {1806, {V("8", 0.85f), V("B", 0.83f)}},
+                         {2706, {V("7", 0.85f), V("T", 0.83f)}}};
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(digits), 8.0, LineLanguage{&English(), 0.04, 100, 1.0})),
+            "1|9|8|7|");
+  // And an o among digits may be the zero the line context would make it.
+  const Script zero = {{6, {V("2", 0.9f)}}, {906, {V("o", 0.9f)}}, {1806, {V("2", 0.9f)}}, {2706, {V("4", 0.9f)}}};
+  EXPECT_EQ(NamesOf(SegmentLine(line, ScriptJudge(zero), 8.0, LineLanguage{&English(), 0.04, 100, 1.0})),
+            "2|0|2|4|");
+}
+
+TEST(LanguageModelSegmentation, AGapNearTheSpaceWidthReadAsTheTextWants) {
+  // "of" and "the" 4 columns apart where the space width is 5; the letters
+  // 2 apart.
+  const std::vector<Piece> line = {Block(0, 6), Block(8, 6), Block(18, 6), Block(26, 6), Block(34, 6)};
+  const Script script = {{6, {V("o", 0.9f)}},
+                         {806, {V("f", 0.9f)}},
+                         {1806, {V("t", 0.9f)}},
+                         {2606, {V("h", 0.9f)}},
+                         {3406, {V("e", 0.9f)}}};
+  const std::vector<Reading> read = SegmentLine(line, ScriptJudge(script), 8.0, LineLanguage{&English(), 0.04, 5, 1.0});
+  ASSERT_EQ(read.size(), 5u);
+  std::string starts;
+  for (const Reading& r : read) starts += char('0' + r.wordStart);
+  EXPECT_EQ(starts, "00100");
+  // Without a model the gap alone decides, after segmentation.
+  for (const Reading& r : SegmentLine(line, ScriptJudge(script), 8.0)) EXPECT_EQ(r.wordStart, -1);
+  // A gap far below the space width stays within the word.
+  const std::vector<Reading> tight =
+      SegmentLine(line, ScriptJudge(script), 8.0, LineLanguage{&English(), 0.04, 12, 1.0});
+  for (const Reading& r : tight) EXPECT_EQ(r.wordStart, 0);
 }
 
 }  // namespace

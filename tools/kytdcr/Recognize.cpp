@@ -3,6 +3,7 @@
 // recognise action's text instead, byte for byte.
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include "Commands.h"
 #include "InkInput.h"
 #include "KnowledgeBase.h"
+#include "LanguageModels.h"
 #include "Options.h"
 #include "PageOutput.h"
 #include "PictureInput.h"
@@ -26,6 +28,13 @@
 namespace kytdcr {
 namespace {
 
+// The worth of one nat of the language model's log-probability, in x-heights
+// of a glyph's worth (chosen on the tuning pages of data/tune).
+constexpr double kLanguageWeight = 0.04;
+// The price of reading a gap a whole space width off the space width the
+// other way (a blank or none), in x-heights, where the model weighs it.
+constexpr double kGapPrice = 1.0;
+
 const char* const kHelp =
     "Usage: kytdcr recognize [OPTIONS] PICTURE...\n"
     "\n"
@@ -34,7 +43,10 @@ const char* const kHelp =
     "light text on dark, the noise size and the space width are found from the\n"
     "picture unless given. Case and punctuation are decided from the line,\n"
     "touching glyphs are cut and broken ones joined where the network reads\n"
-    "them better, touching lines are split and ruled frames set aside.\n"
+    "them better, touching lines are split and ruled frames set aside. Where\n"
+    "the network leaves a glyph's name, a cut or a word gap open, a character\n"
+    "language model of the knowledge base's language settles it (numbers are\n"
+    "left numbers).\n"
     "\n"
     "With --plugin the text is the plug-in's recognise action's, unchanged:\n"
     "every word followed by one space, a full stop that ends a line by CR LF\n"
@@ -53,6 +65,14 @@ const char* const kHelp =
     "                    stroke width and the line height\n"
     "  --space N|auto    empty columns that end a word; auto: between the letter\n"
     "                    gaps and the word gaps of the picture\n"
+    "  --language-model M  auto (default), none or a model FILE: where the network\n"
+    "                    finds readings of a glyph, or cuts of touching glyphs,\n"
+    "                    about as good, the more likely text wins; auto: the\n"
+    "                    bundled model of the knowledge base's letters (latin.lm,\n"
+    "                    russian.lm beside the bundled bases); none: the network\n"
+    "                    and the line's shape alone\n"
+    "  --language-weight W  how much the model counts: the worth of one nat of\n"
+    "                    its log-probability in x-heights (default %WEIGHT%)\n"
     "  --plugin          the plug-in's recognition and text\n"
     "  --format F        text (default), tsv or json: tsv and json give every line,\n"
     "                    word and glyph with its box (left, top, width, height),\n"
@@ -135,9 +155,13 @@ reader::Page ReadAsPlugin(const kyt::Bitmap& picture, kyt::TBackProp& network, c
 int RunRecognize(const Args& args) {
   Options options(args, {{"kb"}, {"output", 'o'}, {"verbose", 'v', false}, {"explain", 0, false},
                          {"help", 'h', false}, {"bw"}, {"noise"}, {"space"}, {"invert"}, {"plugin", 0, false},
-                         {"format"}});
+                         {"format"}, {"language-model"}, {"language-weight"}});
   if (options.Has("help")) {
-    std::fputs(kHelp, stdout);
+    std::string help = kHelp;
+    char weight[32];
+    std::snprintf(weight, sizeof weight, "%g", kLanguageWeight);
+    help.replace(help.find("%WEIGHT%"), 8, weight);
+    std::fputs(help.c_str(), stdout);
     return 0;
   }
   if (options.Positional().empty()) throw UsageError("no picture given");
@@ -150,6 +174,16 @@ int RunRecognize(const Args& args) {
   settings.invert = InvertOption(options);
   if (plugin && options.Has("invert")) throw UsageError("--invert cannot be used with --plugin");
   if (!plugin && options.Has("explain")) throw UsageError("--explain needs --plugin");
+  if (plugin && (options.Has("language-model") || options.Has("language-weight")))
+    throw UsageError("--language-model and --language-weight cannot be used with --plugin");
+  settings.languageWeight = kLanguageWeight;
+  settings.gapPrice = kGapPrice;
+  if (const auto w = options.Value("language-weight")) {
+    char* end = nullptr;
+    settings.languageWeight = std::strtod(w->c_str(), &end);
+    if (w->empty() || *end != '\0' || !(settings.languageWeight >= 0.0) || settings.languageWeight > 100.0)
+      throw UsageError("--language-weight: '" + *w + "' is not a number from 0 to 100");
+  }
   const PageFormat format = ParsePageFormat(options.Value("format", "text"));
   const bool verbose = options.Has("verbose");
   size_t fromStdin = 0;
@@ -164,6 +198,12 @@ int RunRecognize(const Args& args) {
     std::fprintf(stderr, "knowledge base %s: %d patterns, grid %dx%d\n", kbFile.c_str(), network->PatternCount(),
                  network->InputCols, network->InputRows);
   }
+  std::optional<reader::LanguageModel> language;
+  if (!plugin) language = ChooseLanguageModel(options.Value("language-model", "auto"), *network);
+  if (language) settings.language = &*language;
+  if (verbose && language)
+    std::fprintf(stderr, "language model: order %d, %zu n-grams, weight %g\n", language->Order(), language->Size(),
+                 settings.languageWeight);
 
   std::ofstream file;
   const auto outName = options.Value("output");

@@ -436,7 +436,9 @@ void PreferWordsOwnKind(std::vector<Reading>& glyphs, int32_t space) {
   auto isDigit = [](const std::string& name) { return name.size() == 1 && IsDigit(Single(name)); };
   size_t start = 0;
   for (size_t i = 1; i <= glyphs.size(); ++i) {
-    if (i < glyphs.size() && glyphs[i].piece.box.Left - glyphs[i - 1].piece.box.Right < space) continue;
+    if (i < glyphs.size() && (glyphs[i].wordStart >= 0 ? glyphs[i].wordStart == 0
+                                                      : glyphs[i].piece.box.Left - glyphs[i - 1].piece.box.Right < space))
+      continue;
     // The word is glyphs[start, i): of letters, of digits, or neither.
     size_t letters = 0, digits = 0;
     for (size_t k = start; k < i; ++k) letters += isLetter(glyphs[k].answer.name), digits += isDigit(glyphs[k].answer.name);
@@ -662,7 +664,8 @@ void ApplyLineContext(std::vector<Reading>& glyphs, int32_t space, const LineMet
   std::vector<bool> wordStarts;
   int32_t right = INT32_MIN;
   for (const Reading& r : glyphs) {
-    wordStarts.push_back(right == INT32_MIN || r.piece.box.Left - right >= space);
+    wordStarts.push_back(right == INT32_MIN ||
+                         (r.wordStart >= 0 ? r.wordStart == 1 : r.piece.box.Left - right >= space));
     right = std::max(right, r.piece.box.Right);
   }
   size_t start = 0;

@@ -148,8 +148,10 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
       for (const Piece& g : glyphs) all.push_back({g, classifier.Classify(g), {}});
     if (!all.empty()) typical = MeasureLine(all, classifier, std::nullopt);
   }
+  LineLanguage language;
+  if (settings.language) language = {settings.language, settings.languageWeight, page.space, settings.gapPrice};
   std::vector<std::vector<Reading>> readings;
-  for (const auto& glyphs : lineGlyphs) readings.push_back(ReadLine(glyphs, classifier, typical));
+  for (const auto& glyphs : lineGlyphs) readings.push_back(ReadLine(glyphs, classifier, typical, language));
   std::vector<Reading> all;
   for (const auto& r : readings) all.insert(all.end(), r.begin(), r.end());
   if (!all.empty()) typical = MeasureLine(all, classifier, std::nullopt);
@@ -163,7 +165,8 @@ Page ReadPage(const kyt::Bitmap& picture, kyt::TBackProp& network, const Setting
     Line out;
     int32_t right = INT32_MIN;
     for (const Reading& r : line) {
-      const bool start = right == INT32_MIN || r.piece.box.Left - right >= page.space;
+      const bool start =
+          right == INT32_MIN || (r.wordStart >= 0 ? r.wordStart == 1 : r.piece.box.Left - right >= page.space);
       right = std::max(right, r.piece.box.Right);
       if (start) out.words.push_back(Word{r.piece.box, {}});
       Word& w = out.words.back();

@@ -19,12 +19,22 @@
 
 namespace kytdcr::reader {
 
+class LanguageModel;
+
 // What the caller fixes; everything left empty is found from the picture.
 struct Settings {
   std::optional<int32_t> bw;     // ink when the luminance is below this
   std::optional<bool> invert;    // light text on a dark background
   std::optional<int32_t> noise;  // glyphs of fewer pixels are dropped
   std::optional<int32_t> space;  // empty columns that end a word
+  // Text the reader prefers where the network finds readings about as good
+  // (none: the network and the line's shape alone), and its weight: the
+  // worth of one nat of the model's log-probability, in x-heights.
+  const LanguageModel* language = nullptr;
+  double languageWeight = 0.0;
+  // With a model: the price, in x-heights, of reading a gap a whole space
+  // width narrower than the space width as a blank (or wider, as none).
+  double gapPrice = 0.0;
 };
 
 struct Glyph {

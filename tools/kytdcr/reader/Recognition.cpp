@@ -33,6 +33,15 @@ constexpr float kMarkValue = 0.8f;
 // At most this many cuts through one piece, and pieces joined into one glyph.
 constexpr size_t kMaxCuts = 5;
 constexpr size_t kMaxJoined = 4;
+// With a language model: a glyph's candidates worth at most this much less
+// than its best, at most this many of them, and the readings kept per position.
+constexpr float kCandidateReach = 0.3f;
+constexpr size_t kMaxCandidates = 5;
+constexpr size_t kBeam = 12;
+// Gaps that may be read the other way: from this share of the space width
+// (a blank) to this share (none).
+constexpr double kNarrowestBlank = 0.6;
+constexpr double kWidestJoin = 1.5;
 
 // Patterns scored together by Rank.
 constexpr size_t kBlock = 16;
@@ -338,9 +347,27 @@ std::vector<int32_t> CutColumns(const Piece& piece, int32_t letterHeight, std::v
   return cuts;
 }
 
+// The readings that the line context may still give a glyph of this name.
+std::vector<const char*> AlikeOf(unsigned char c) {
+  static const char* const kBars[] = {"l", "1"};
+  static const char* const kRounds[] = {"o", "о"_cp1251, "0"};  // Latin o, Cyrillic о, zero
+  static const char* const kZe[] = {"з"_cp1251, "3"};
+  std::vector<const char*> alike;
+  auto others = [&](const auto& group, bool member) {
+    if (!member) return;
+    for (const char* o : group)
+      if (static_cast<unsigned char>(o[0]) != c) alike.push_back(o);
+  };
+  others(kBars, c == 'l' || c == 'I' || c == '1' || c == '|');
+  others(kRounds, c == 'o' || c == 'O' || c == 0xEE || c == 0xCE || c == '0');
+  others(kZe, c == 0xE7 || c == 0xC7 || c == '3');
+  return alike;
+}
+
 }  // namespace
 
-std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJudge& judge, double xHeight) {
+std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJudge& judge, double xHeight,
+                                 const LineLanguage& language) {
   std::vector<Reading> out;
   if (glyphs.empty()) return out;
   const int32_t letterHeight = LetterHeight(glyphs);
@@ -410,38 +437,155 @@ std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJu
     return glyph.box.Height() * 2 >= letterHeight && LargestGroupShare(glyph) >= 0.9;
   };
 
-  constexpr double kNone = -1e300;
-  std::vector<double> best(n + 1, kNone);
-  std::vector<size_t> from(n + 1, 0);
-  std::vector<Reading> reading(n + 1);
-  best[0] = 0.0;
+  // The empty columns before each piece, counted from the rightmost edge
+  // of the pieces left of it, as words are found after segmentation.
+  std::vector<int32_t> gapBefore(glyphs.size(), INT32_MIN);
+  {
+    int32_t right = INT32_MIN;
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+      if (right != INT32_MIN) gapBefore[i] = glyphs[i].box.Left - right;
+      right = std::max(right, glyphs[i].box.Right);
+    }
+  }
+  const LanguageModel* model = language.model;
+  const double perNat = language.weight * x;
+
+  // The best readings of atoms [0, j), one per state of the language model
+  // (one in all without a model), at most kBeam, best first.
+  struct Hypothesis {
+    double value;
+    LanguageModel::State state;
+    size_t from, previous;  // the position before and the hypothesis there
+    size_t span, candidate;
+    bool blank;  // a word begins with this glyph
+  };
+  struct Span {
+    Piece glyph;
+    Judged judged;
+    std::vector<Answer> choices;  // the candidates that hypotheses name by index
+  };
+  std::vector<Span> spans;
+  std::vector<std::vector<Hypothesis>> hyps(n + 1);
+  hyps[0].push_back({0.0, model ? model->Start() : 0, 0, 0, 0, 0, false});
+  std::vector<Valued> candidates;
   // Readings of atoms [i, j) as one glyph, by their end j.
   for (size_t j = 1; j <= n; ++j) {
+    std::vector<Hypothesis>& here = hyps[j];
     for (size_t i = j; i-- > 0;) {
-      if (best[i] == kNone) continue;
+      if (hyps[i].empty()) continue;
       if (atoms[j - 1].piece - atoms[i].piece + 1 > kMaxJoined) break;
       if (atoms[j - 1].right - atoms[i].left > widest && atoms[i].piece != atoms[j - 1].piece) break;
       Piece glyph;
       if (!glyphOf(i, j, glyph)) continue;
-      const Judged judged = judge(glyph);
+      Judged judged = judge(glyph);
       double w = 0;
       for (size_t a = i; a < j; ++a) w += weight[a];
       const double price = (atoms[i].starts ? 0.0 : atoms[i].cutPrice) + kJoinPrice * x * double(atoms[j - 1].piece - atoms[i].piece);
-      const double value = best[i] + w * judged.value - price;
-      if (value > best[j]) {
-        best[j] = value;
-        from[j] = i;
-        reading[j] = {std::move(glyph), judged.answer, judged.ranked};
+      candidates.clear();
+      if (!model || judged.ranked.empty()) {
+        candidates.push_back({judged.answer, judged.value});
+      } else {
+        size_t taken = 0;
+        for (const Valued& v : judged.ranked) {
+          if (taken++ >= kMaxCandidates || v.value < judged.value - kCandidateReach) break;
+          candidates.push_back(v);
+          // The line context decides later between the strokes l I 1 |,
+          // between o and 0 and between з and 3 by their neighbours: the
+          // text may read such a glyph as any of them.
+          for (const char* other : AlikeOf(Single(v.answer.name))) {
+            if (model->SymbolOf(static_cast<unsigned char>(*other)) == 0) continue;  // not of this language
+            candidates.push_back(v);
+            candidates.back().answer.name = other;
+          }
+        }
+      }
+      // Whether a word begins with the glyph: by the gap, and with a model
+      // either way where the gap is near the space width, at a price.
+      struct Gap {
+        bool blank;
+        double price;
+      };
+      Gap gaps[2] = {{false, 0.0}, {false, 0.0}};
+      size_t ways = 1;
+      if (atoms[i].starts && gapBefore[atoms[i].piece] != INT32_MIN) {
+        const double gap = gapBefore[atoms[i].piece], space = language.space;
+        const bool wide = gap >= space;
+        gaps[0].blank = wide;
+        if (model && language.gapPrice > 0 && space < 1e6 && gap >= kNarrowestBlank * space &&
+            gap < kWidestJoin * space) {
+          gaps[1] = {!wide, language.gapPrice * x * std::abs(gap - space + (wide ? 1.0 : 0.0)) / space};
+          ways = 2;
+        }
+      }
+      bool used = false;
+      for (size_t h = 0; h < hyps[i].size(); ++h) {
+        const Hypothesis& before = hyps[i][h];
+        // Only a gap between letters is read the other way: a full stop and
+        // the letter after it stand apart within an address or a number too.
+        const std::string* last = i > 0 ? &spans[before.span].choices[before.candidate].name : nullptr;
+        const bool afterLetter = last && !last->empty() && IsLetter(static_cast<unsigned char>(last->back()));
+        for (size_t g = 0; g < ways; ++g) {
+          LanguageModel::State start = before.state;
+          double text = 0.0;
+          if (model && gaps[g].blank) text += model->LogProb(start, model->Space()), start = model->Advance(start, model->Space());
+          for (size_t c = 0; c < candidates.size(); ++c) {
+            const std::string& name = candidates[c].answer.name;
+            if (g == 1 && (!afterLetter || name.empty() || !IsLetter(static_cast<unsigned char>(name[0])))) continue;
+            LanguageModel::State state = start;
+            double t = text;
+            if (model) {
+              for (unsigned char ch : candidates[c].answer.name) {
+                const int symbol = model->SymbolOf(ch);
+                t += model->LogProb(state, symbol);
+                state = model->Advance(state, symbol);
+              }
+            }
+            const double value = before.value + w * candidates[c].value - price - gaps[g].price + perNat * t;
+            auto same = std::find_if(here.begin(), here.end(), [&](const Hypothesis& o) { return o.state == state; });
+            const Hypothesis next{value, state, i, h, spans.size(), c, gaps[g].blank};
+            if (same == here.end()) {
+              here.push_back(next);
+            } else if (value > same->value) {
+              *same = next;
+            } else {
+              continue;
+            }
+            used = true;
+          }
+        }
+      }
+      if (used) {
+        std::vector<Answer> choices;  // (as named by the candidates' index)
+        for (const Valued& v : candidates) choices.push_back(v.answer);
+        spans.push_back({std::move(glyph), std::move(judged), std::move(choices)});
       }
     }
+    std::stable_sort(here.begin(), here.end(), [](const Hypothesis& a, const Hypothesis& b) { return a.value > b.value; });
+    if (here.size() > kBeam) here.resize(kBeam);
   }
-  for (size_t j = n; j > 0; j = from[j]) out.push_back(std::move(reading[j]));
+  if (hyps[n].empty()) return out;
+  // The line ends a word.
+  size_t best = 0;
+  if (model) {
+    double top = -1e300;
+    for (size_t h = 0; h < hyps[n].size(); ++h) {
+      const double v = hyps[n][h].value + perNat * model->LogProb(hyps[n][h].state, model->Space());
+      if (v > top) top = v, best = h;
+    }
+  }
+  for (size_t j = n, h = best; j > 0;) {
+    const Hypothesis& at = hyps[j][h];
+    Span& span = spans[at.span];
+    out.push_back({std::move(span.glyph), span.choices[at.candidate], std::move(span.judged.ranked),
+                   int8_t(model ? (at.blank ? 1 : 0) : -1)});
+    j = at.from, h = at.previous;
+  }
   std::reverse(out.begin(), out.end());
   return out;
 }
 
 std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier,
-                              const std::optional<LineMetrics>& page) {
+                              const std::optional<LineMetrics>& page, const LineLanguage& language) {
   std::vector<Reading> first;
   for (const Piece& g : glyphs) first.push_back({g, classifier.Classify(g), {}});
   const LineMetrics m = MeasureLine(first, classifier, page);
@@ -461,7 +605,7 @@ std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& clas
     i += 2;
   }
   std::vector<Reading> line =
-      SegmentLine(pieces, [&](const Piece& p) { return JudgeGlyph(p, classifier, m); }, m.xHeight);
+      SegmentLine(pieces, [&](const Piece& p) { return JudgeGlyph(p, classifier, m); }, m.xHeight, language);
   for (Reading& r : line)
     for (const kyt::Rect& b : signs)
       if (r.piece.box.Left == b.Left && r.piece.box.Right == b.Right && r.piece.box.Top == b.Top &&

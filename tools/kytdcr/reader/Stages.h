@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LanguageModel.h"
 #include "Reader.h"
 #include "recognition/GridMemory.h"
 
@@ -144,6 +145,9 @@ struct Reading {
   Piece piece;
   Answer answer;
   std::vector<Valued> ranked;  // the candidates, best first, where known
+  // Whether a word begins here, where segmentation weighed it with the text
+  // (1 or 0); -1: a gap of the space width or more begins a word.
+  int8_t wordStart = -1;
 };
 
 // ---- Line context -------------------------------------------------------------
@@ -185,13 +189,30 @@ Judged JudgeGlyph(const Piece& piece, Classifier& classifier, const LineMetrics&
 // weighted by their width, wins, each cut and join paying a small price. So a
 // touching pair is cut only where both parts read better than the whole and a
 // letter is never taken apart for parts that read as well.
+//
+// With a language model, each glyph's candidates that are worth nearly as
+// much as its best are weighed too, and a reading's worth gains the model's
+// ln P of its text, blanks between words included, times `weight` x-heights:
+// the best readings are kept per position and per the model's state (a
+// beam), so that the text chooses between cuts as between names.
+//
+// A gap near the space width may then be read either way: a blank for a
+// narrower gap, or none for a wider one, paying `gapPrice` x-heights for a
+// gap a whole space width from the width.
+struct LineLanguage {
+  const LanguageModel* model = nullptr;
+  double weight = 0.0;         // worth of one nat, in x-heights
+  int32_t space = INT32_MAX;   // empty columns that end a word
+  double gapPrice = 0.0;
+};
 using GlyphJudge = std::function<Judged(const Piece&)>;
-std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJudge& judge, double xHeight);
+std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJudge& judge, double xHeight,
+                                 const LineLanguage& language = {});
 
 // The line's glyphs as recognised pieces: measured once as they come, then
-// segmented by recognition against the line's shape.
+// segmented by recognition against the line's shape (and the language).
 std::vector<Reading> ReadLine(const std::vector<Piece>& glyphs, Classifier& classifier,
-                              const std::optional<LineMetrics>& page);
+                              const std::optional<LineMetrics>& page, const LineLanguage& language = {});
 
 // Measured on the glyphs of a line whose names the network gave; `page` holds
 // the page's values, used where a line alone does not tell.
