@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <unordered_map>
 
 #include "core/Error.h"
 
@@ -68,6 +69,36 @@ uint64_t LanguageModel::Key(const uint8_t* symbols, int count) {
 
 void LanguageModel::Insert(uint64_t key, float logProb, float backoff) { table_[key] = Entry{logProb, backoff}; }
 
+void LanguageModel::Table::Reserve(size_t count) {
+  size_t want = 16;
+  while (want < 2 * count) want *= 2;
+  if (want <= slots_.size()) return;
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(want, Slot{});
+  for (const Slot& s : old) {
+    if (s.key == 0) continue;
+    size_t i = Home(s.key);
+    while (slots_[i].key != 0) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = s;
+  }
+}
+
+const LanguageModel::Entry* LanguageModel::Table::Find(uint64_t key) const {
+  if (slots_.empty()) return nullptr;
+  for (size_t i = Home(key);; i = (i + 1) & (slots_.size() - 1)) {
+    if (slots_[i].key == key) return &slots_[i].entry;
+    if (slots_[i].key == 0) return nullptr;
+  }
+}
+
+LanguageModel::Entry& LanguageModel::Table::operator[](uint64_t key) {
+  if (2 * (size_ + 1) > slots_.size()) Reserve(size_ + 1);
+  size_t i = Home(key);
+  while (slots_[i].key != 0 && slots_[i].key != key) i = (i + 1) & (slots_.size() - 1);
+  if (slots_[i].key == 0) slots_[i].key = key, ++size_;
+  return slots_[i].entry;
+}
+
 LanguageModel::State LanguageModel::Start() const { return Advance(0, alphabet_.space); }
 
 LanguageModel::State LanguageModel::Advance(State state, int symbol) const {
@@ -80,12 +111,9 @@ float LanguageModel::LogProb(State state, int symbol) const {
   float backoff = 0.0f;
   for (int length = LengthOf(state); length >= 0; --length) {
     const uint64_t context = state & Mask(length);
-    const auto found = table_.find((context << kBits) | uint64_t(symbol + 1));
-    if (found != table_.end()) return backoff + found->second.logProb;
-    if (length > 0) {
-      const auto c = table_.find(context);
-      if (c != table_.end()) backoff += c->second.backoff;
-    }
+    if (const Entry* found = table_.Find((context << kBits) | uint64_t(symbol + 1))) return backoff + found->logProb;
+    if (length > 0)
+      if (const Entry* c = table_.Find(context)) backoff += c->backoff;
   }
   return backoff + floor_;
 }
@@ -146,7 +174,7 @@ LanguageModel LanguageModel::Train(const std::string& text, const Alphabet& alph
     for (const auto& [key, n] : counts[size_t(k)]) byContext[key >> kBits].push_back({uint8_t((key & 63) - 1), n});
     const uint32_t keep = minCount(k);
     for (auto& [context, followers] : byContext) {
-      if (model.table_.find(context) == model.table_.end()) continue;  // the context itself was pruned
+      if (!model.table_.Find(context)) continue;  // the context itself was pruned
       double seen = 0;
       for (const auto& f : followers) seen += f.second;
       const double types = double(followers.size());
@@ -169,11 +197,12 @@ LanguageModel LanguageModel::Train(const std::string& text, const Alphabet& alph
     }
   }
   // The unigrams and the floor quantised too.
-  for (auto& [key, e] : model.table_)
-    if (LengthOf(key) == 1) e.logProb = std::round(std::max(e.logProb, -32.0f) * 1000.0f) / 1000.0f;
+  for (auto& [key, e] : model.table_.Slots())
+    if (key != 0 && LengthOf(key) == 1) e.logProb = std::round(std::max(e.logProb, -32.0f) * 1000.0f) / 1000.0f;
   model.perOrder_.assign(size_t(order), 0);
   float least = 0.0f;
-  for (const auto& [key, e] : model.table_) {
+  for (const auto& [key, e] : model.table_.Slots()) {
+    if (key == 0) continue;
     ++model.perOrder_[size_t(LengthOf(key) - 1)];
     if (LengthOf(key) == 1) least = std::min(least, e.logProb);
   }
@@ -189,7 +218,8 @@ std::string LanguageModel::Serialize() const {
   out += char(0);
   out.append(reinterpret_cast<const char*>(alphabet_.map), 256);
   std::vector<std::vector<uint64_t>> keys(static_cast<size_t>(order_));
-  for (const auto& [key, e] : table_) keys[size_t(LengthOf(key) - 1)].push_back(key);
+  for (const auto& [key, e] : table_.Slots())
+    if (key != 0) keys[size_t(LengthOf(key) - 1)].push_back(key);
   auto u32 = [&](uint32_t v) {
     for (int b = 0; b < 4; ++b) out += char((v >> (8 * b)) & 0xFF);
   };
@@ -206,7 +236,7 @@ std::string LanguageModel::Serialize() const {
   for (int k = 1; k <= order_; ++k) {
     for (uint64_t key : keys[size_t(k - 1)]) {
       for (int i = k - 1; i >= 0; --i) out += char(((key >> (kBits * i)) & 63) - 1);
-      const Entry& e = table_.at(key);
+      const Entry& e = *table_.Find(key);
       i16(e.logProb);
       i16(e.backoff);
     }
@@ -255,7 +285,7 @@ LanguageModel LanguageModel::Parse(const std::string& bytes, const std::string& 
     total += counts[size_t(k - 1)];
   }
   if (remaining != 0) throw fail(std::to_string(remaining) + " bytes follow its last n-gram");
-  model.table_.reserve(total);
+  model.table_.Reserve(total);
   auto i16 = [&](size_t i) { return float(int16_t(uint16_t(p[i] | p[i + 1] << 8))) / 1000.0f; };
   for (int k = 1; k <= model.order_; ++k) {
     uint64_t previous = 0;
@@ -266,7 +296,7 @@ LanguageModel LanguageModel::Parse(const std::string& bytes, const std::string& 
                      ", beyond its alphabet");
       const uint64_t key = Key(p + at, k);
       if (n > 0 && key <= previous) throw fail("its " + std::to_string(k) + "-grams are not in ascending order");
-      if (k > 1 && model.table_.find(key >> kBits) == model.table_.end())
+      if (k > 1 && !model.table_.Find(key >> kBits))
         throw fail("a " + std::to_string(k) + "-gram's context is not among its " + std::to_string(k - 1) + "-grams");
       previous = key;
       const float logProb = i16(at + size_t(k)), backoff = i16(at + size_t(k) + 2);
@@ -278,8 +308,8 @@ LanguageModel LanguageModel::Parse(const std::string& bytes, const std::string& 
   model.perOrder_ = counts;
   // Below the least stored unigram: what is never seen is rarer than what was.
   float least = 0.0f;
-  for (const auto& [key, e] : model.table_)
-    if (LengthOf(key) == 1) least = std::min(least, e.logProb);
+  for (const auto& [key, e] : model.table_.Slots())
+    if (key != 0 && LengthOf(key) == 1) least = std::min(least, e.logProb);
   model.floor_ = least - std::log(2.0f);
   return model;
 }

@@ -23,7 +23,6 @@
 //   nothing after them.
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace kytdcr::reader {
@@ -33,7 +32,7 @@ class LanguageModel {
   static constexpr int kMaxOrder = 8;
   static constexpr int kMaxSymbols = 63;
   // Files larger than this are refused before they are read.
-  static constexpr size_t kMaxFileBytes = size_t(64) << 20;
+  static constexpr size_t kMaxFileBytes = size_t(16) << 20;
 
   // What the model remembers of the text before: its last order-1 symbols.
   using State = uint64_t;
@@ -67,7 +66,7 @@ class LanguageModel {
   int Symbols() const { return alphabet_.symbols; }
   int Space() const { return alphabet_.space; }
   int SymbolOf(unsigned char c) const { return alphabet_.map[c]; }
-  size_t Size() const { return table_.size(); }
+  size_t Size() const { return table_.Size(); }
 
   // The state at the start of a line: as after a blank.
   State Start() const;
@@ -82,13 +81,35 @@ class LanguageModel {
     float logProb = 0.0f;
     float backoff = 0.0f;
   };
-  // An n-gram's key: its symbols plus one, six bits each, the last lowest.
+  // An n-gram's key: its symbols plus one, six bits each, the last lowest
+  // (never 0).
   static uint64_t Key(const uint8_t* symbols, int count);
   void Insert(uint64_t key, float logProb, float backoff);
 
+  // The n-grams by key, open addressing in a power of two of slots at most
+  // half full: one allocation for a whole model, a look-up a probe or two.
+  class Table {
+   public:
+    struct Slot {
+      uint64_t key = 0;  // 0: empty
+      Entry entry;
+    };
+    void Reserve(size_t count);
+    const Entry* Find(uint64_t key) const;
+    Entry& operator[](uint64_t key);  // inserted as {0, 0} when absent
+    size_t Size() const { return size_; }
+    const std::vector<Slot>& Slots() const { return slots_; }
+    std::vector<Slot>& Slots() { return slots_; }
+
+   private:
+    size_t Home(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & (slots_.size() - 1); }
+    std::vector<Slot> slots_;
+    size_t size_ = 0;
+  };
+
   int order_ = 0;
   Alphabet alphabet_;
-  std::unordered_map<uint64_t, Entry> table_;
+  Table table_;
   std::vector<uint32_t> perOrder_;
   // ln P of a symbol the table does not hold at all.
   float floor_ = -12.0f;

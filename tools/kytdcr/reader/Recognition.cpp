@@ -541,15 +541,7 @@ std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJu
               }
             }
             const double value = before.value + w * candidates[c].value - price - gaps[g].price + perNat * t;
-            auto same = std::find_if(here.begin(), here.end(), [&](const Hypothesis& o) { return o.state == state; });
-            const Hypothesis next{value, state, i, h, spans.size(), c, gaps[g].blank};
-            if (same == here.end()) {
-              here.push_back(next);
-            } else if (value > same->value) {
-              *same = next;
-            } else {
-              continue;
-            }
+            here.push_back({value, state, i, h, spans.size(), c, gaps[g].blank});
             used = true;
           }
         }
@@ -560,6 +552,14 @@ std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJu
         spans.push_back({std::move(glyph), std::move(judged), std::move(choices)});
       }
     }
+    // Of the readings that leave the model in one state the best goes on (the
+    // first of equals): then the best kBeam of those.
+    std::stable_sort(here.begin(), here.end(), [](const Hypothesis& a, const Hypothesis& b) {
+      return a.state < b.state || (a.state == b.state && a.value > b.value);
+    });
+    here.erase(std::unique(here.begin(), here.end(),
+                           [](const Hypothesis& a, const Hypothesis& b) { return a.state == b.state; }),
+               here.end());
     std::stable_sort(here.begin(), here.end(), [](const Hypothesis& a, const Hypothesis& b) { return a.value > b.value; });
     if (here.size() > kBeam) here.resize(kBeam);
   }
