@@ -7,12 +7,15 @@
 #include <cstring>
 #include <map>
 
+#include "core/Cp1251Text.h"
 #include "core/Error.h"
 #include "reader/LanguageModel.h"
 #include "reader/Stages.h"
 
 namespace kytdcr::reader {
 namespace {
+
+using kyt::operator""_cp1251;
 
 std::string Repeat(const std::string& text, int times) {
   std::string s;
@@ -56,6 +59,13 @@ TEST(LanguageModel, ProbabilitiesOfASmallText) {
   EXPECT_GT(m.LogProbOfText("the cat"), m.LogProbOfText("tbe cnt"));
   // Typographic quotes and dashes read as the plain ones.
   EXPECT_DOUBLE_EQ(m.LogProbOfText("\x93" "a\x94"), m.LogProbOfText("\"a\""));
+  // Everything outside the alphabet is one symbol, its probability shared
+  // by all it stands for: a Russian text full of Latin words makes no Latin
+  // brace likelier than a bracket.
+  const LanguageModel ru = LanguageModel::Train(Repeat("кот (мышь) the cat sat on it "_cp1251, 20),
+                                                LanguageModel::AlphabetFor("russian"), 3, {1});
+  EXPECT_GT(ru.LogProbOfText(" (м"_cp1251), ru.LogProbOfText(" {м"_cp1251));
+  EXPECT_GT(ru.LogProbOfText(" 19"), ru.LogProbOfText(" q9"));
   EXPECT_THROW(LanguageModel::Train("x", LanguageModel::AlphabetFor("latin"), 9, {}), kyt::Error);
   EXPECT_THROW(LanguageModel::AlphabetFor("greek"), kyt::Error);
 }

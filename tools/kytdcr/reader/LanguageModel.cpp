@@ -122,11 +122,16 @@ double LanguageModel::LogProbOfText(const std::string& text) const {
   State s = Start();
   double sum = 0.0;
   for (unsigned char c : text) {
-    const int symbol = SymbolOf(c);
-    sum += LogProb(s, symbol);
-    s = Advance(s, symbol);
+    sum += LogProbOfByte(s, c);
+    s = Advance(s, SymbolOf(c));
   }
   return sum;
+}
+
+void LanguageModel::MeasureShares() {
+  int bytes[kMaxSymbols + 1] = {};
+  for (int c = 0; c < 256; ++c) ++bytes[alphabet_.map[c]];
+  for (int s = 0; s <= kMaxSymbols; ++s) share_[s] = bytes[s] > 16 ? std::log(float(bytes[s])) : 0.0f;
 }
 
 LanguageModel LanguageModel::Train(const std::string& text, const Alphabet& alphabet, int order,
@@ -207,6 +212,7 @@ LanguageModel LanguageModel::Train(const std::string& text, const Alphabet& alph
     if (LengthOf(key) == 1) least = std::min(least, e.logProb);
   }
   model.floor_ = least - std::log(2.0f);
+  model.MeasureShares();
   return model;
 }
 
@@ -311,6 +317,7 @@ LanguageModel LanguageModel::Parse(const std::string& bytes, const std::string& 
   for (const auto& [key, e] : model.table_.Slots())
     if (key != 0 && LengthOf(key) == 1) least = std::min(least, e.logProb);
   model.floor_ = least - std::log(2.0f);
+  model.MeasureShares();
   return model;
 }
 

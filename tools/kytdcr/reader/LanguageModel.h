@@ -73,6 +73,11 @@ class LanguageModel {
   State Advance(State state, int symbol) const;
   // ln P(symbol | state).
   float LogProb(State state, int symbol) const;
+  // ln P of one byte of code page 1251: its symbol's, and for a symbol that
+  // stands for many bytes (more than 16: the one for everything else) that
+  // probability shared among them, so that a sign outside the alphabet is
+  // no likelier than one in it.
+  float LogProbOfByte(State state, unsigned char c) const { return LogProb(state, SymbolOf(c)) - share_[SymbolOf(c)]; }
   // ln P of a whole text (code page 1251) from a line's start, blanks included.
   double LogProbOfText(const std::string& text) const;
 
@@ -113,6 +118,9 @@ class LanguageModel {
   std::vector<uint32_t> perOrder_;
   // ln P of a symbol the table does not hold at all.
   float floor_ = -12.0f;
+  // ln of the number of bytes a catch-all symbol stands for, else 0.
+  float share_[kMaxSymbols + 1] = {};
+  void MeasureShares();
 };
 
 }  // namespace kytdcr::reader

@@ -535,9 +535,8 @@ std::vector<Reading> SegmentLine(const std::vector<Piece>& glyphs, const GlyphJu
             double t = text;
             if (model) {
               for (unsigned char ch : candidates[c].answer.name) {
-                const int symbol = model->SymbolOf(ch);
-                t += model->LogProb(state, symbol);
-                state = model->Advance(state, symbol);
+                t += model->LogProbOfByte(state, ch);
+                state = model->Advance(state, model->SymbolOf(ch));
               }
             }
             const double value = before.value + w * candidates[c].value - price - gaps[g].price + perNat * t;
