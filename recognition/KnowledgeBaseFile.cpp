@@ -193,6 +193,7 @@ class Reader {
     if (count == 0) return;
     source_.Skip(count);
     left_ -= count;
+    skipped_ = true;
   }
 
   // `count` bytes into dst; the caller has checked they are there.
@@ -227,19 +228,25 @@ class Reader {
   // Keeps what is left of the block and reads more behind it, until at least
   // `want` bytes are there; a source that ends before the size it gave is a
   // file that was cut meanwhile.
+  // Once the reader skips (a load for recognition passing over samples), it
+  // reads a small window at a time: what lies between two skips is a target
+  // and a name, and a whole block read behind every skip would read the
+  // skipped samples after all, many times over.
   void Fill(size_t want) {
     if (block_.empty()) block_.resize(size_t(std::min<uint64_t>(kBlockBytes, std::max<uint64_t>(left_, 4))));
     std::memmove(block_.data(), block_.data() + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
+    const size_t room = skipped_ ? std::min(block_.size(), end_ + std::max(want, kWindowBytes)) : block_.size();
     while (end_ < want) {
-      const size_t got = source_.Read(block_.data() + end_, size_t(std::min<uint64_t>(block_.size() - end_, left_ - end_)));
+      const size_t got = source_.Read(block_.data() + end_, size_t(std::min<uint64_t>(room - end_, left_ - end_)));
       if (got == 0) Damaged("the file ended while it was read");
       end_ += got;
     }
   }
 
   static constexpr uint64_t kBlockBytes = 1 << 16;
+  static constexpr size_t kWindowBytes = 1 << 12;
   KnowledgeBaseSource& source_;
   const std::string& name_;
   uint64_t left_;            // bytes of the source not yet handed out
@@ -247,6 +254,7 @@ class Reader {
   uint64_t held_ = 0;        // memory the network built so far takes
   std::vector<uint8_t> block_;
   size_t pos_ = 0, end_ = 0;  // the block's bytes not yet handed out
+  bool skipped_ = false;
 };
 
 class Writer {
