@@ -159,22 +159,31 @@ void AlignedArray<T>::Free(T* p) {
 template class AlignedArray<float>;
 template class AlignedArray<double>;
 
-void Pack(const std::vector<std::vector<float>>& rows, int32_t n, int32_t units, PackedLayer& packed) {
+void Pack(const std::vector<std::vector<float>>& rows, int32_t n, int32_t units, PackedLayer& packed, bool wide) {
   packed.inputs = n + 1;
   packed.units = units;
   packed.stride = (size_t(std::max(units, 1)) + kUnitAlign - 1) / kUnitAlign * kUnitAlign;
   packed.weights.Assign(packed.stride * size_t(n + 1));
-  packed.wide.Assign(packed.stride * size_t(n + 1));
   float* w = packed.weights.data();
-  double* wide = packed.wide.data();
   for (int32_t u = 0; u < units; ++u) {
     const float* row = rows[size_t(u) + 1].data();
-    for (int32_t i = 0; i <= n; ++i) {
-      w[size_t(i) * packed.stride + size_t(u)] = row[i];
-      wide[size_t(i) * packed.stride + size_t(u)] = row[i];
-    }
+    for (int32_t i = 0; i <= n; ++i) w[size_t(i) * packed.stride + size_t(u)] = row[i];
   }
+  if (!wide) {
+    packed.wide.Assign(0);
+    packed.boundsStale = true;
+    return;
+  }
+  WidenPacked(packed);
   RefreshBounds(packed);
+}
+
+void WidenPacked(PackedLayer& layer) {
+  const size_t n = layer.stride * size_t(layer.inputs);
+  if (layer.wide.size() != n) layer.wide.Assign(n);
+  const float* w = layer.weights.data();
+  double* wide = layer.wide.data();
+  for (size_t j = 0; j < n; ++j) wide[j] = w[j];
 }
 
 void RefreshBounds(PackedLayer& layer) {
@@ -207,7 +216,8 @@ struct Prepared {
   std::vector<float> hiddenCopy, outputCopy;
   std::vector<uint32_t> signs;
   bool signsOnly = false;         // the last forward pass's inputs were all +-1
-  bool hiddenWideStale = false;   // training changed only the hidden layer's Singles
+  bool hiddenWideStale = false;   // training changed only the hidden layer's Singles, or not packed
+  bool outputWideStale = false;   // the output layer's doubles not packed (recognition)
   AlignedFloats hiddenSums, outputSums, values;
   std::vector<uint8_t> sumSuspect, valueSuspect;
 
@@ -282,8 +292,11 @@ void CopyRows(const TLayerWeights& rows, int32_t units, int32_t n, std::vector<f
 }
 
 // Makes p's packed layers those of `net`; false when net is not in a shape
-// the kernels handle.
-bool PrepareForward(const TBackProp& net, Prepared& p) {
+// the kernels handle. Without `wide` only the Singles are packed, and the
+// doubles wait until a forward pass reads them (Forward): recognition with
+// the Single multiply-adds never does, and the sign sums read only the
+// Singles. Training packs both, as its steps keep both.
+bool PrepareForward(const TBackProp& net, Prepared& p, bool wide) {
   const int32_t I = net.InputCount, H = net.HiddenCount, O = net.OutputCount;
   if (I < 0 || H < 0 || O < 0) return false;
   if (net.InputLayer.size() < size_t(I) + 1 || net.HiddenLayer.size() < size_t(H) + 1 ||
@@ -294,8 +307,9 @@ bool PrepareForward(const TBackProp& net, Prepared& p) {
       SameRows(net.OutputWeights, O, H, p.outputCopy))
     return true;
   p.forwardBuilt = false;
-  Pack(net.HiddenWeights, I, H, p.hidden);
-  Pack(net.OutputWeights, H, O, p.output);
+  Pack(net.HiddenWeights, I, H, p.hidden, wide);
+  Pack(net.OutputWeights, H, O, p.output, wide);
+  p.hiddenWideStale = p.outputWideStale = !wide;
   CopyRows(net.HiddenWeights, H, I, p.hiddenCopy);
   CopyRows(net.OutputWeights, O, H, p.outputCopy);
   p.signs.assign(size_t(I) + 1, 0);
@@ -495,8 +509,7 @@ size_t BestPattern(const Prepared& p, size_t patterns) { return BestPatternOf(p,
 
 // The hidden layer's packed doubles from its packed Singles.
 void RefreshHiddenWide(Prepared& p) {
-  const size_t n = p.hidden.stride * size_t(p.hidden.inputs);
-  for (size_t j = 0; j < n; ++j) p.hidden.wide.data()[j] = p.hidden.weights.data()[j];
+  WidenPacked(p.hidden);
   p.hiddenWideStale = false;
 }
 
@@ -515,6 +528,12 @@ void Forward(TBackProp& net, const KernelTable& k, Prepared& p) {
   p.signsOnly = signsOnly;
   if (!signsOnly && p.hiddenWideStale) RefreshHiddenWide(p);
   Layer(k, p, p.hidden, net.HiddenWeights, in, signsOnly, p.hiddenSums.data(), net.HiddenLayer.data());
+  // The general sums read the doubles without the Single multiply-adds, and
+  // with them beyond 2^20 inputs (SingleSums).
+  if (p.outputWideStale && (!k.singleSums || p.output.inputs > (1 << 20))) {
+    WidenPacked(p.output);
+    p.outputWideStale = false;
+  }
   Layer(k, p, p.output, net.OutputWeights, net.HiddenLayer.data(), false, p.outputSums.data(),
         net.OutputLayer.data());
 }
@@ -547,7 +566,7 @@ bool TrainingKernels::Begin(const TBackProp& net, Level level) {
   s.k = Table(level);
   if (!s.k) return false;
   s.p.forwardBuilt = false;
-  if (!PrepareForward(net, s.p)) {
+  if (!PrepareForward(net, s.p, true)) {
     s.k = nullptr;
     return false;
   }
@@ -729,7 +748,7 @@ bool Propagate(TBackProp& net, PreparedSlot& slot, Level level) {
   if (!k) return false;
   Prepared& p = slot.Get();
   if (!(slot.fixedDepth > 0 && p.forwardTrusted)) {
-    if (!PrepareForward(net, p)) return false;
+    if (!PrepareForward(net, p, false)) return false;
     p.forwardTrusted = slot.fixedDepth > 0;
   }
   Forward(net, *k, p);

@@ -135,7 +135,13 @@ struct KernelTable {
 const KernelTable* Table(Level level);
 
 // Lays `rows` (row u = unit u, rows 1..units, columns 0..n) out as a PackedLayer.
-void Pack(const std::vector<std::vector<float>>& rows, int32_t n, int32_t units, PackedLayer& packed);
+// Without `wide` only the Singles are laid out; the doubles are left empty
+// and the bounds stale, for WidenPacked and RefreshBounds to fill when a
+// kernel is about to read them.
+void Pack(const std::vector<std::vector<float>>& rows, int32_t n, int32_t units, PackedLayer& packed,
+          bool wide = true);
+// Sets layer.wide to the packed Singles as doubles.
+void WidenPacked(PackedLayer& layer);
 
 // What Propagate and Recognize keep between calls: the weights turned around,
 // the ranking's tables, and copies of what they were built from, so that a
