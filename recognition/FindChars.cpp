@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/Error.h"
 
@@ -57,12 +58,14 @@ namespace {
 // left, below-left. A labelled neighbour met after the first has only its own
 // entry overwritten, so an earlier link of that entry can be lost. Only the
 // ink is visited, in the scan's order: every other cell keeps the no-label
-// value it starts with.
+// value it starts with. The label image comes in holding the no-label value
+// in every cell, at least as many as the word needs; inkOf[label] counts the
+// cells given that label.
 void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t wordWidth, int32_t lineHeight,
-               TPixelLabels& labelImage, TPixelLabels& equivalence) {
+               TPixelLabels& labelImage, TPixelLabels& equivalence, std::vector<uint32_t>& inkOf) {
   const size_t stride = size_t(lineHeight) + 2;
-  labelImage.assign((size_t(wordWidth) + 1) * stride, kNoLabel);
   equivalence.clear();
+  inkOf.clear();
   int32_t counter = 0;
   const int32_t bottom = top + lineHeight - 1;
   for (int32_t i = 1; i <= wordWidth; ++i) {
@@ -84,22 +87,28 @@ void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t word
       if (current == kNoLabel) {
         cell[j] = counter;
         equivalence.push_back(counter);
+        inkOf.push_back(0);
+        current = counter;
         ++counter;
       }
+      ++inkOf[size_t(current)];
     });
   }
 }
 
-// Every ink cell has a label; they are visited in the scan's order.
-void CollectPixels(const TImageArray& image, int32_t left, int32_t top, const TPixelLabels& labelImage,
+// Every ink cell has a label; they are visited in the scan's order, and each
+// is given the no-label value again, so that the label image is ready for
+// the next word without being filled anew.
+void CollectPixels(const TImageArray& image, int32_t left, int32_t top, TPixelLabels& labelImage,
                    const TPixelLabels& glyphOf, int32_t wordWidth, int32_t lineHeight, std::vector<TChar>& chars) {
   const size_t stride = size_t(lineHeight) + 2;
   const int32_t bottom = top + lineHeight - 1;
   for (int32_t i = 1; i <= wordWidth; ++i) {
-    const int32_t* cell = labelImage.data() + size_t(i) * stride;
+    int32_t* cell = labelImage.data() + size_t(i) * stride;
     image.ForEachInk(left + i - 1, top, bottom, [&](int32_t y) {
       const int32_t j = y - top + 1;
       TChar& glyph = chars[size_t(glyphOf[size_t(cell[j])])];
+      cell[j] = kNoLabel;
       glyph.Pixels.push_back(TPoint{i, j});
       glyph.TopLeft.X = std::min(glyph.TopLeft.X, i);
       glyph.TopLeft.Y = std::min(glyph.TopLeft.Y, j);
@@ -157,6 +166,12 @@ void TDCRFrame::FindChars() {
   const int32_t width = ImageArray.Width();
   const int32_t height = ImageArray.Height();
 
+  // Working storage of one word at a time. The label image holds the
+  // no-label value in every cell between words (CollectPixels clears the
+  // cells a word labelled) and grows with the largest word's box.
+  TPixelLabels labelImage;
+  TPixelLabels equivalence;
+  std::vector<uint32_t> inkOf;
   for (TLine& line : Lines) {
     const int32_t lineHeight = line.Bottom - line.Top + 1;
     for (TWord& word : line.Words) {
@@ -166,10 +181,9 @@ void TDCRFrame::FindChars() {
       if (word.Left < 0 || word.Right >= width || line.Top < 0 || line.Bottom >= height)
         throw Error("A word lies outside the picture");
 
-      // Working storage of this word only.
-      TPixelLabels labelImage;
-      TPixelLabels equivalence;
-      LabelWord(ImageArray, word.Left, line.Top, wordWidth, lineHeight, labelImage, equivalence);
+      const size_t cells = (size_t(wordWidth) + 1) * (size_t(lineHeight) + 2);
+      if (labelImage.size() < cells) labelImage.resize(cells, kNoLabel);
+      LabelWord(ImageArray, word.Left, line.Top, wordWidth, lineHeight, labelImage, equivalence, inkOf);
       labels::ResolveEquivalences(equivalence);
       const int32_t glyphs = labels::RenumberEquivalences(equivalence);
 
@@ -177,6 +191,10 @@ void TDCRFrame::FindChars() {
       blank.TopLeft = TPoint{kNoLabel, kNoLabel};
       blank.BottomRight = TPoint{0, 0};
       word.Chars.assign(size_t(glyphs), blank);
+      // Each glyph's pixel list takes its own size at once.
+      std::vector<size_t> pixels(size_t(glyphs), 0);
+      for (size_t b = 0; b < equivalence.size(); ++b) pixels[size_t(equivalence[b])] += inkOf[b];
+      for (size_t g = 0; g < word.Chars.size(); ++g) word.Chars[g].Pixels.reserve(pixels[g]);
       CollectPixels(ImageArray, word.Left, line.Top, labelImage, equivalence, wordWidth, lineHeight, word.Chars);
       MergeNested(word.Chars);
       for (TChar& glyph : word.Chars) {
