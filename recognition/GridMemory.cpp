@@ -23,4 +23,26 @@ std::string GridKey(const Bitmap& grid) {
   return key;
 }
 
+bool GlyphPixelsKey(const std::vector<TPoint>& pixels, TPoint topLeft, TPoint bottomRight, std::string& key) {
+  key.clear();
+  if (pixels.empty()) return false;
+  const int64_t width = int64_t(bottomRight.X) - topLeft.X + 1, height = int64_t(bottomRight.Y) - topLeft.Y + 1;
+  if (width <= 0 || height <= 0 || width * height > kMaxKeyedCells) return false;
+  key.assign(8 + size_t(width * height + 7) / 8, '\0');
+  for (int k = 0; k < 4; ++k) {
+    key[size_t(k)] = char(uint32_t(width) >> (8 * k));
+    key[size_t(4 + k)] = char(uint32_t(height) >> (8 * k));
+  }
+  for (const TPoint& p : pixels) {
+    const int64_t x = int64_t(p.X) - topLeft.X, y = int64_t(p.Y) - topLeft.Y;
+    if (x < 0 || x >= width || y < 0 || y >= height) {
+      key.clear();
+      return false;
+    }
+    const size_t i = size_t(y * width + x);
+    key[8 + i / 8] = char(uint8_t(key[8 + i / 8]) | (1u << (i % 8)));
+  }
+  return true;
+}
+
 }  // namespace kyt

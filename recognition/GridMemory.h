@@ -10,8 +10,10 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/Bitmap.h"
+#include "recognition/DCRFra.h"
 
 namespace kyt {
 
@@ -19,6 +21,17 @@ namespace kyt {
 // one bit per cell, set for black, row by row from the top left. Two grids
 // have the same key exactly when BitmapToInput writes the same input for them.
 std::string GridKey(const Bitmap& grid);
+
+// A key for a glyph before it is scaled into a grid: the width and height of
+// its box, then one bit per cell of the box, set for ink, row by row from the
+// top left. NormalizeGlyphPixels draws a glyph's grid from nothing but these
+// (each pixel's place in the box, and the box's size), so two glyphs with the
+// same key have the same grid, wherever they stand on the page. Returns false
+// and leaves `key` empty for a glyph this key is not made for: no pixels, a
+// pixel outside the box, or a box of more than kMaxKeyedCells cells (whose key
+// would be larger than the work it saves).
+constexpr int64_t kMaxKeyedCells = 1 << 14;
+bool GlyphPixelsKey(const std::vector<TPoint>& pixels, TPoint topLeft, TPoint bottomRight, std::string& key);
 
 // Keyed values, at most a fixed number of them (later ones are not kept), so
 // that a page of ever new glyphs costs bounded memory.

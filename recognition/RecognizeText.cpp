@@ -48,40 +48,57 @@ void TDCRFrame::RecognizeImageArray(TBackProp& network) {
   // A grid met before gets the name found for it then (GridMemory.h): the
   // same name the network would give again. Only for the engine's own class,
   // since a derived network's Propagate and Recognize may answer the same
-  // input differently (tests script them).
+  // input differently (tests script them). A glyph whose pixels, placed in
+  // their box, were met before has the grid it had then (GlyphPixelsKey),
+  // and takes that grid's name without being scaled again.
   const bool remember = typeid(network) == typeid(TBackProp);
-  TGridMemory<std::string> answers;
+  TGridMemory<std::string> byGrid, byPixels;
+  const int32_t gridWidth = network.InputCols, gridHeight = network.InputRows;
   // The layers end as the last glyph's pass leaves them, remembered or not.
-  Bitmap lastRemembered;
-  bool lastWasRemembered = false;
-  ForEachGlyphGrid(
-      *this, network.InputCols, network.InputRows,
-      [&](const TGlyphPlace& place, const TChar&, const Bitmap& grid) {
-        std::string key;
+  const TChar* lastRemembered = nullptr;
+  std::string pixelsKey, gridKey;
+  for (const TLine& line : Lines) {
+    for (size_t w = 0; w < line.Words.size(); ++w) {
+      const TWord& word = line.Words[w];
+      for (size_t c = 0; c < word.Chars.size(); ++c) {
+        const TChar& glyph = word.Chars[c];
+        if (glyph.Skipped) continue;
         const std::string* known = nullptr;
-        if (remember) {
-          key = GridKey(grid);
-          known = answers.Find(key);
-        }
-        if (known) {
-          answer = *known;
-          lastRemembered = grid;
-          lastWasRemembered = true;
+        const bool keyed = remember && GlyphPixelsKey(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, pixelsKey);
+        if (keyed) known = byPixels.Find(pixelsKey);
+        if (!known) {
+          const Bitmap grid = NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight);
+          if (remember) {
+            gridKey = GridKey(grid);
+            known = byGrid.Find(gridKey);
+          }
+          if (!known) {
+            TBackProp::BitmapToInput(grid, network.InputLayer);
+            network.Propagate();
+            answer.clear();
+            network.Recognize(answer);
+            if (remember) byGrid.Add(std::move(gridKey), answer);
+            lastRemembered = nullptr;
+          } else {
+            answer = *known;
+            lastRemembered = &glyph;
+          }
+          if (keyed) byPixels.Add(std::move(pixelsKey), answer);
         } else {
-          TBackProp::BitmapToInput(grid, network.InputLayer);
-          network.Propagate();
-          answer.clear();
-          network.Recognize(answer);
-          if (remember) answers.Add(std::move(key), answer);
-          lastWasRemembered = false;
+          answer = *known;
+          lastRemembered = &glyph;
         }
         ResultText += answer;
         // A full stop that closes its line: the last entry of the line's last word.
-        if (answer == "." && place.WordEndsLine && place.LastOfWord) ResultText += "\r\n";
-      },
-      [&] { ResultText += ' '; });
-  if (lastWasRemembered) {
-    TBackProp::BitmapToInput(lastRemembered, network.InputLayer);
+        if (answer == "." && w + 1 == line.Words.size() && c + 1 == word.Chars.size()) ResultText += "\r\n";
+      }
+      ResultText += ' ';
+    }
+  }
+  if (lastRemembered) {
+    const TChar& glyph = *lastRemembered;
+    TBackProp::BitmapToInput(NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight),
+                             network.InputLayer);
     network.Propagate();
   }
 }

@@ -4,6 +4,7 @@
 // through the network.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <random>
@@ -15,6 +16,7 @@
 #include "recognition/BackPropCls.h"
 #include "recognition/DCRFra.h"
 #include "recognition/ForwardKernels.h"
+#include "recognition/GlobalMdl.h"
 #include "recognition/GridMemory.h"
 
 namespace kyt {
@@ -61,6 +63,61 @@ TEST(GridKey, TheShapeOfTheGridCounts) {
   EXPECT_NE(GridKey(one), GridKey(row));
   EXPECT_EQ(GridKey(Bitmap(0, 0)), GridKey(Bitmap(0, 0)));
   EXPECT_NE(GridKey(Bitmap(0, 5)), GridKey(Bitmap(5, 0)));
+}
+
+// Two glyphs with the same pixel key must scale to the same grid, wherever
+// they stand; small boxes and few pixels make equal keys frequent, and a grid
+// smaller than the box makes many pixel sets share a grid.
+TEST(GlyphPixelsKey, SameKeyMeansSameGridAndThePlaceDoesNotCount) {
+  std::mt19937 random(11);
+  struct Glyph {
+    std::vector<TPoint> pixels;
+    TPoint topLeft, bottomRight;
+  };
+  auto randomGlyph = [&] {
+    Glyph g;
+    const int32_t w = 1 + int32_t(random() % 4), h = 1 + int32_t(random() % 4);
+    const int32_t x0 = int32_t(random() % 50), y0 = 1 + int32_t(random() % 50);
+    // Opposite corners pin the box; a few more pixels, some twice.
+    g.pixels = {TPoint{x0, y0}, TPoint{x0 + w - 1, y0 + h - 1}};
+    for (int k = int(random() % 5); k > 0; --k)
+      g.pixels.push_back(TPoint{x0 + int32_t(random() % uint32_t(w)), y0 + int32_t(random() % uint32_t(h))});
+    std::shuffle(g.pixels.begin(), g.pixels.end(), random);
+    g.topLeft = TPoint{x0, y0};
+    g.bottomRight = TPoint{x0 + w - 1, y0 + h - 1};
+    return g;
+  };
+  int same = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const Glyph a = randomGlyph(), b = randomGlyph();
+    std::string ka, kb;
+    ASSERT_TRUE(GlyphPixelsKey(a.pixels, a.topLeft, a.bottomRight, ka));
+    ASSERT_TRUE(GlyphPixelsKey(b.pixels, b.topLeft, b.bottomRight, kb));
+    if (ka != kb) continue;
+    ++same;
+    for (const auto& [gw, gh] : {std::pair{20, 20}, std::pair{2, 3}, std::pair{1, 1}})
+      EXPECT_EQ(GridKey(NormalizeGlyphPixels(a.pixels, a.topLeft, a.bottomRight, gw, gh)),
+                GridKey(NormalizeGlyphPixels(b.pixels, b.topLeft, b.bottomRight, gw, gh)))
+          << "round " << round << ", grid " << gw << " x " << gh;
+  }
+  EXPECT_GT(same, 50);
+  // Moved as a whole: the same key; the same cells in another box: not.
+  std::string k1, k2;
+  ASSERT_TRUE(GlyphPixelsKey({{3, 4}, {4, 5}}, {3, 4}, {4, 5}, k1));
+  ASSERT_TRUE(GlyphPixelsKey({{30, 40}, {31, 41}}, {30, 40}, {31, 41}, k2));
+  EXPECT_EQ(k1, k2);
+  ASSERT_TRUE(GlyphPixelsKey({{30, 40}, {31, 41}}, {30, 40}, {32, 41}, k2));
+  EXPECT_NE(k1, k2);
+}
+
+TEST(GlyphPixelsKey, NoKeyForWhatItIsNotMadeFor) {
+  std::string key = "old";
+  EXPECT_FALSE(GlyphPixelsKey({}, {1, 1}, {2, 2}, key));
+  EXPECT_TRUE(key.empty());
+  EXPECT_FALSE(GlyphPixelsKey({{5, 5}}, {1, 1}, {2, 2}, key));  // outside its box
+  EXPECT_FALSE(GlyphPixelsKey({{1, 1}}, {kNoLabel, kNoLabel}, {0, 0}, key));
+  EXPECT_FALSE(GlyphPixelsKey({{1, 1}}, {1, 1}, {1000, 1000}, key));  // a box too large to key
+  EXPECT_TRUE(key.empty());
 }
 
 TEST(GridMemory, KeepsValuesUpToItsCapacity) {
