@@ -71,26 +71,31 @@ void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t word
   for (int32_t i = 1; i <= wordWidth; ++i) {
     int32_t* cell = labelImage.data() + size_t(i) * stride;
     const int32_t* before = cell - stride;
+    // The rule in the form with the fewest branches: the first labelled
+    // neighbour gives the current label, and every labelled neighbour's
+    // entry is then set to it. That is the first's own entry again (no
+    // change: it is where the current label was read, and the later writes
+    // store the same value) and each later one's, as the rule says; a cell
+    // without label writes into `unused` instead.
+    int32_t unused = 0;
     image.ForEachInk(left + i - 1, top, bottom, [&](int32_t y) {
       const int32_t j = y - top + 1;
-      const int32_t neighbours[4] = {cell[j - 1], before[j - 1], before[j], before[j + 1]};
-      int32_t current = kNoLabel;
-      for (int32_t n : neighbours) {
-        if (n == kNoLabel) continue;
-        if (current == kNoLabel) {
-          current = equivalence[size_t(n)];
-          cell[j] = current;
-        } else {
-          equivalence[size_t(n)] = current;
-        }
-      }
-      if (current == kNoLabel) {
-        cell[j] = counter;
+      const int32_t n0 = cell[j - 1], n1 = before[j - 1], n2 = before[j], n3 = before[j + 1];
+      const int32_t first = n0 != kNoLabel ? n0 : n1 != kNoLabel ? n1 : n2 != kNoLabel ? n2 : n3;
+      int32_t current;
+      if (first == kNoLabel) {
+        current = counter;
         equivalence.push_back(counter);
         inkOf.push_back(0);
-        current = counter;
         ++counter;
+      } else {
+        int32_t* entries = equivalence.data();
+        current = entries[first];
+        *(n1 != kNoLabel ? entries + n1 : &unused) = current;
+        *(n2 != kNoLabel ? entries + n2 : &unused) = current;
+        *(n3 != kNoLabel ? entries + n3 : &unused) = current;
       }
+      cell[j] = current;
       ++inkOf[size_t(current)];
     });
   }
