@@ -208,12 +208,12 @@ void RefreshBounds(PackedLayer& layer) {
 // ---- the cache ----
 
 struct Prepared {
-  // Forward pass: the packed layers and the weights they were packed from.
+  // Forward pass: the packed layers, whose Singles are also what a change of
+  // the weights is noticed against (SamePacked).
   bool forwardBuilt = false;
   bool forwardTrusted = false;  // checked within the current FixedNetwork
   int32_t I = -1, H = -1, O = -1;
   PackedLayer hidden, output;
-  std::vector<float> hiddenCopy, outputCopy;
   std::vector<uint32_t> signs;
   bool signsOnly = false;         // the last forward pass's inputs were all +-1
   bool hiddenWideStale = false;   // training changed only the hidden layer's Singles, or not packed
@@ -276,19 +276,26 @@ bool RowsFit(const TLayerWeights& rows, int32_t units, int32_t n) {
   return true;
 }
 
-bool SameRows(const TLayerWeights& rows, int32_t units, int32_t n, const std::vector<float>& copy) {
-  const size_t width = size_t(n) + 1;
-  for (int32_t u = 1; u <= units; ++u)
-    if (std::memcmp(rows[size_t(u)].data(), copy.data() + size_t(u - 1) * width, width * sizeof(float)) != 0)
-      return false;
+// Whether the packed Singles are still the bits of `rows` (units rows of
+// n + 1 columns from row 1): the packed layer itself is the copy a change is
+// noticed against. Taken in bands of inputs, so that the rows' lines stay in
+// the cache while the band is compared. A value whose bits the packing did
+// not keep (a signalling NaN loaded on the x87 comes out quiet) only makes
+// the layer be packed again.
+bool SamePacked(const TLayerWeights& rows, int32_t units, int32_t n, const PackedLayer& packed) {
+  if (packed.units != units || packed.inputs != n + 1) return false;
+  const float* w = packed.weights.data();
+  const size_t stride = packed.stride;
+  constexpr int32_t kBand = 16;
+  for (int32_t first = 0; first <= n; first += kBand) {
+    const int32_t last = std::min(n, first + kBand - 1);
+    for (int32_t u = 0; u < units; ++u) {
+      const float* row = rows[size_t(u) + 1].data();
+      for (int32_t i = first; i <= last; ++i)
+        if (BitsOf(row[i]) != BitsOf(w[size_t(i) * stride + size_t(u)])) return false;
+    }
+  }
   return true;
-}
-
-void CopyRows(const TLayerWeights& rows, int32_t units, int32_t n, std::vector<float>& copy) {
-  const size_t width = size_t(n) + 1;
-  copy.resize(size_t(units) * width);
-  for (int32_t u = 1; u <= units; ++u)
-    std::memcpy(copy.data() + size_t(u - 1) * width, rows[size_t(u)].data(), width * sizeof(float));
 }
 
 // Makes p's packed layers those of `net`; false when net is not in a shape
@@ -303,15 +310,13 @@ bool PrepareForward(const TBackProp& net, Prepared& p, bool wide) {
       net.OutputLayer.size() < size_t(O) + 1)
     return false;
   if (!RowsFit(net.HiddenWeights, H, I) || !RowsFit(net.OutputWeights, O, H)) return false;
-  if (p.forwardBuilt && p.I == I && p.H == H && p.O == O && SameRows(net.HiddenWeights, H, I, p.hiddenCopy) &&
-      SameRows(net.OutputWeights, O, H, p.outputCopy))
+  if (p.forwardBuilt && p.I == I && p.H == H && p.O == O && SamePacked(net.HiddenWeights, H, I, p.hidden) &&
+      SamePacked(net.OutputWeights, O, H, p.output))
     return true;
   p.forwardBuilt = false;
   Pack(net.HiddenWeights, I, H, p.hidden, wide);
   Pack(net.OutputWeights, H, O, p.output, wide);
   p.hiddenWideStale = p.outputWideStale = !wide;
-  CopyRows(net.HiddenWeights, H, I, p.hiddenCopy);
-  CopyRows(net.OutputWeights, O, H, p.outputCopy);
   p.signs.assign(size_t(I) + 1, 0);
   p.hiddenSums.Assign(p.hidden.stride);
   p.outputSums.Assign(p.output.stride);
