@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/Error.h"
 #include "window/decoders/PngReading.h"
 #include "window/decoders/TiffReading.h"
@@ -84,6 +88,69 @@ class MapText {
   const uint8_t* end_;
 };
 
+// Turns a 64 x 64 block of bits around: bit c of a[r] becomes bit r of a[c].
+// Each round swaps the off-diagonal halves of every block of 2j x 2j bits.
+void Transpose64(uint64_t* a) {
+  uint64_t m = 0x00000000FFFFFFFFull;
+  for (int j = 32; j != 0; j >>= 1, m ^= m << j) {
+    for (int k = 0; k < 64; k = ((k | j) + 1) & ~j) {
+      const uint64_t t = ((a[k] >> j) ^ a[k | j]) & m;
+      a[k] ^= t << j;
+      a[k | j] ^= t;
+    }
+  }
+}
+
+// The ink of 8-bit samples (rows of `width` bytes, `stride` apart) into the
+// bands of `image`, when a sample is ink exactly below `below` (0 to 256): 64
+// rows by 64 columns at a time, each row's ink gathered as the bits of one
+// word, the block then turned into the columns' words. Returns the largest
+// sample seen.
+uint8_t GreyBandsBelow(const uint8_t* samples, size_t stride, uint32_t width, uint32_t height, uint32_t below,
+                       kyt::TImageArray& image) {
+  constexpr uint32_t kRows = uint32_t(kyt::TImageArray::kBandRows);
+  uint8_t largest = 0;
+  uint64_t block[64];
+  for (uint32_t top = 0; top < height; top += kRows) {
+    const uint32_t rows = std::min(kRows, height - top);
+    uint64_t* band = image.Band(int32_t(top / kRows));
+    for (uint32_t left = 0; left < width; left += 64) {
+      const uint32_t columns = std::min(64u, width - left);
+      for (uint32_t r = 0; r < 64; ++r) {
+        uint64_t bits = 0;
+        if (r < rows) {
+          const uint8_t* row = samples + size_t(top + r) * stride + left;
+          uint32_t c = 0;
+#if defined(__SSE2__)
+          if (below >= 1 && below <= 255) {
+            // v < below exactly when min(v, below - 1) == v.
+            const __m128i limit = _mm_set1_epi8(char(below - 1));
+            __m128i high = _mm_setzero_si128();
+            for (; c + 16 <= columns; c += 16) {
+              const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + c));
+              high = _mm_max_epu8(high, v);
+              const uint32_t ink = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, limit), v)));
+              bits |= uint64_t(ink) << c;
+            }
+            alignas(16) uint8_t lanes[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(lanes), high);
+            largest = std::max(largest, *std::max_element(lanes, lanes + 16));
+          }
+#endif
+          for (; c < columns; ++c) {
+            largest = std::max(largest, row[c]);
+            bits |= uint64_t(row[c] < below) << c;
+          }
+        }
+        block[r] = bits;
+      }
+      Transpose64(block);
+      std::memcpy(band + left, block, columns * sizeof(uint64_t));
+    }
+  }
+  return largest;
+}
+
 // P1, P2, P4 and P5; P3 and P6 (colour) are left to the decoder.
 std::optional<kyt::TImageArray> PortableMapInk(const std::vector<uint8_t>& bytes, int32_t threshold) {
   if (bytes.size() < 2 || bytes[0] != 'P') return std::nullopt;
@@ -117,6 +184,22 @@ std::optional<kyt::TImageArray> PortableMapInk(const std::vector<uint8_t>& bytes
     for (uint32_t v = 0; v <= maxValue && v < 256; ++v) ink[v] = grey[Scale(v, maxValue)];
   }
   kyt::TImageArray image{int32_t(width), int32_t(height)};
+  if (kind == 5 && sampleBytes == 1) {
+    // The grey verdicts fall from ink to background once as the level rises
+    // (a grey's luminance is its level), and so do those of the samples,
+    // whose scaling to levels keeps their order: the ink is the samples below
+    // a bound. Should the verdicts not be of that form, the rows below read
+    // them one sample at a time.
+    uint32_t below = 0;
+    while (below < 256 && ink[below]) ++below;
+    bool ordered = true;
+    for (uint32_t v = below; v < 256; ++v) ordered &= ink[v] == 0;
+    if (ordered) {
+      const uint8_t* samples = in.Take(uint64_t(width) * height);
+      if (GreyBandsBelow(samples, width, width, height, below, image) > maxValue) return std::nullopt;
+      return image;
+    }
+  }
   for (uint32_t y = 0; y < height; ++y) {
     uint64_t* band = image.Band(int32_t(y / kyt::TImageArray::kBandRows));
     const int shift = int(y % kyt::TImageArray::kBandRows);
