@@ -67,6 +67,8 @@ void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t word
   equivalence.clear();
   inkOf.clear();
   int32_t counter = 0;
+  int32_t countedLabel = 0;
+  uint32_t counted = 0;
   const int32_t bottom = top + lineHeight - 1;
   for (int32_t i = 1; i <= wordWidth; ++i) {
     int32_t* cell = labelImage.data() + size_t(i) * stride;
@@ -78,9 +80,14 @@ void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t word
     // store the same value) and each later one's, as the rule says; a cell
     // without label writes into `unused` instead.
     int32_t unused = 0;
+    // The cell above is this column's previous ink cell when that lies in
+    // the row above, and otherwise holds no label: it is taken from there
+    // rather than read back from the label image just written.
+    int32_t previousRow = -2, previousLabel = kNoLabel;
     image.ForEachInk(left + i - 1, top, bottom, [&](int32_t y) {
       const int32_t j = y - top + 1;
-      const int32_t n0 = cell[j - 1], n1 = before[j - 1], n2 = before[j], n3 = before[j + 1];
+      const int32_t n0 = y - 1 == previousRow ? previousLabel : kNoLabel;
+      const int32_t n1 = before[j - 1], n2 = before[j], n3 = before[j + 1];
       const int32_t first = n0 != kNoLabel ? n0 : n1 != kNoLabel ? n1 : n2 != kNoLabel ? n2 : n3;
       int32_t current;
       if (first == kNoLabel) {
@@ -96,30 +103,55 @@ void LabelWord(const TImageArray& image, int32_t left, int32_t top, int32_t word
         *(n3 != kNoLabel ? entries + n3 : &unused) = current;
       }
       cell[j] = current;
-      ++inkOf[size_t(current)];
+      previousRow = y;
+      previousLabel = current;
+      // Counted a run of one label at a time.
+      if (current == countedLabel) {
+        ++counted;
+      } else {
+        if (counted) inkOf[size_t(countedLabel)] += counted;
+        countedLabel = current;
+        counted = 1;
+      }
     });
   }
+  if (counted) inkOf[size_t(countedLabel)] += counted;
 }
 
 // Every ink cell has a label; they are visited in the scan's order, and each
 // is given the no-label value again, so that the label image is ready for
-// the next word without being filled anew.
+// the next word without being filled anew. Each glyph's pixel list comes in
+// sized to its count of ink cells, and is written through a cursor. The scan
+// runs through the columns in order, so a glyph's first pixel has its
+// smallest X and its last the largest; only Y is compared pixel by pixel.
 void CollectPixels(const TImageArray& image, int32_t left, int32_t top, TPixelLabels& labelImage,
-                   const TPixelLabels& glyphOf, int32_t wordWidth, int32_t lineHeight, std::vector<TChar>& chars) {
+                   const TPixelLabels& glyphOf, int32_t wordWidth, int32_t lineHeight, std::vector<TChar>& chars,
+                   std::vector<TPoint*>& cursor, std::vector<int32_t>& rows) {
+  const size_t glyphs = chars.size();
+  cursor.resize(glyphs);
+  rows.assign(2 * glyphs, 0);  // per glyph the smallest and the largest Y
+  for (size_t g = 0; g < glyphs; ++g) {
+    cursor[g] = chars[g].Pixels.data();
+    rows[2 * g] = kNoLabel;
+  }
   const size_t stride = size_t(lineHeight) + 2;
   const int32_t bottom = top + lineHeight - 1;
   for (int32_t i = 1; i <= wordWidth; ++i) {
     int32_t* cell = labelImage.data() + size_t(i) * stride;
     image.ForEachInk(left + i - 1, top, bottom, [&](int32_t y) {
       const int32_t j = y - top + 1;
-      TChar& glyph = chars[size_t(glyphOf[size_t(cell[j])])];
+      const size_t g = size_t(glyphOf[size_t(cell[j])]);
       cell[j] = kNoLabel;
-      glyph.Pixels.push_back(TPoint{i, j});
-      glyph.TopLeft.X = std::min(glyph.TopLeft.X, i);
-      glyph.TopLeft.Y = std::min(glyph.TopLeft.Y, j);
-      glyph.BottomRight.X = std::max(glyph.BottomRight.X, i);
-      glyph.BottomRight.Y = std::max(glyph.BottomRight.Y, j);
+      *cursor[g]++ = TPoint{i, j};
+      rows[2 * g] = std::min(rows[2 * g], j);
+      rows[2 * g + 1] = std::max(rows[2 * g + 1], j);
     });
+  }
+  for (size_t g = 0; g < glyphs; ++g) {
+    TChar& glyph = chars[g];
+    if (glyph.Pixels.empty()) continue;
+    glyph.TopLeft = TPoint{glyph.Pixels.front().X, rows[2 * g]};
+    glyph.BottomRight = TPoint{glyph.Pixels.back().X, rows[2 * g + 1]};
   }
 }
 
@@ -177,6 +209,9 @@ void TDCRFrame::FindChars() {
   TPixelLabels labelImage;
   TPixelLabels equivalence;
   std::vector<uint32_t> inkOf;
+  std::vector<size_t> pixels;
+  std::vector<TPoint*> cursor;
+  std::vector<int32_t> rows;
   for (TLine& line : Lines) {
     const int32_t lineHeight = line.Bottom - line.Top + 1;
     for (TWord& word : line.Words) {
@@ -196,11 +231,13 @@ void TDCRFrame::FindChars() {
       blank.TopLeft = TPoint{kNoLabel, kNoLabel};
       blank.BottomRight = TPoint{0, 0};
       word.Chars.assign(size_t(glyphs), blank);
-      // Each glyph's pixel list takes its own size at once.
-      std::vector<size_t> pixels(size_t(glyphs), 0);
+      // Each glyph's pixel list takes its size at once: the ink cells of
+      // the labels that make it up.
+      pixels.assign(size_t(glyphs), 0);
       for (size_t b = 0; b < equivalence.size(); ++b) pixels[size_t(equivalence[b])] += inkOf[b];
-      for (size_t g = 0; g < word.Chars.size(); ++g) word.Chars[g].Pixels.reserve(pixels[g]);
-      CollectPixels(ImageArray, word.Left, line.Top, labelImage, equivalence, wordWidth, lineHeight, word.Chars);
+      for (size_t g = 0; g < word.Chars.size(); ++g) word.Chars[g].Pixels.resize(pixels[g]);
+      CollectPixels(ImageArray, word.Left, line.Top, labelImage, equivalence, wordWidth, lineHeight, word.Chars,
+                    cursor, rows);
       MergeNested(word.Chars);
       for (TChar& glyph : word.Chars) {
         if (!glyph.Skipped) glyph.Skipped = int64_t(glyph.Pixels.size()) < int64_t(NoiseThreshold);
