@@ -158,9 +158,10 @@ class PreparedSlot {
   PreparedSlot& operator=(PreparedSlot&&) noexcept;
   ~PreparedSlot();
   Prepared& Get();
-  // Ends a FixedNetwork: the next call compares the copies again.
+  // Ends a FixedNetwork: the next call checks the network's weights against the packed ones again.
   void Release();
-  // Copies are not compared while the network is held fixed (see TBackProp::FixedNetwork).
+  // The weights are not checked against the packed ones while the network is held fixed
+  // (see TBackProp::FixedNetwork).
   int fixedDepth = 0;
 
  private:
