@@ -117,6 +117,7 @@ elseif(CASE STREQUAL "train-text")
   expect_match("${err}" "glyph accuracy on held-out fonts" "held-out glyph report")
   expect_match("${err}" "LiberationSans-Regular \\(held out\\)" "held-out page report")
   expect_match("${err}" "best validation epoch" "early-stopping report")
+  set(err_train "${err}")
   kytdcr(0 out err render --font LiberationSans-Regular --size 24 --word-gap 30 --letter-gap 3 --text "abc cab"
          -o "${WORK}/line.png")
   kytdcr(0 out err recognize --plugin --kb "${WORK}/cab.dcr" "${WORK}/line.png")
@@ -125,6 +126,16 @@ elseif(CASE STREQUAL "train-text")
   endif()
   kytdcr(0 out err info "${WORK}/cab.dcr")
   expect_match("${out}" "patterns +3," "info of the text-trained base")
+  # The base measured again on the same corpus gives the figures its training
+  # reported, and nothing is written.
+  string(REGEX MATCH "validation split[^\n]*" trained_split "${err_train}")
+  kytdcr(0 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --font DejaVuSerif
+         --lines 60 --isolated 3 --seed 3 --max-pairs 0 --evaluate "${WORK}/cab.dcr" -q)
+  string(REGEX MATCH "validation split[^\n]*" evaluated_split "${err}")
+  if(trained_split STREQUAL "" OR NOT trained_split STREQUAL evaluated_split)
+    message(FATAL_ERROR "evaluated [${evaluated_split}], trained [${trained_split}]")
+  endif()
+  kytdcr(1 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --evaluate "${WORK}/none.dcr")
   # The network's own Train is still there.
   kytdcr(0 out err train --text "${WORK}/text.txt" --chars "cab" --font DejaVuSans --lines 10 --isolated 1
          --trainer exact --max-epochs 2 --hidden 8 --outputs 16 --max-pairs 0 -q -o "${WORK}/exact.dcr")

@@ -64,7 +64,9 @@ const char* const kCorpusHelp =
     "                     repeatable\n"
     "  --check-font F     trained font whose pages are read too; repeatable\n"
     "  --validate-text F  UTF-8 text of the validation pages; repeatable\n"
-    "  --validate-sizes L pixel sizes of the validation (default 12,16,20,24,32)\n";
+    "  --validate-sizes L pixel sizes of the validation (default 12,16,20,24,32)\n"
+    "  --evaluate FILE    measure the knowledge base FILE on the same corpus\n"
+    "                     split, fonts and texts instead of training one\n";
 
 std::vector<OptionSpec> CorpusOptionSpecs() {
   return {{"text", 0, true, true},           {"font-list", 0, true, true}, {"validate-font", 0, true, true},
@@ -75,7 +77,7 @@ std::vector<OptionSpec> CorpusOptionSpecs() {
           {"threads"},                       {"momentum"},                 {"shapes"},
           {"shape-epochs"},                  {"shape-margin"},             {"time-limit"},
           {"whole-share"},                   {"pair-renderings"},          {"cut-touching", 0, false},
-          {"min-per-pattern"}};
+          {"min-per-pattern"},               {"evaluate"}};
 }
 
 std::u32string FoldCharacter(char32_t c, const std::vector<std::u32string>& groups) {
@@ -520,7 +522,8 @@ GlyphScore ScoreFont(kyt::TBackProp& net, const std::string& fontFile, int32_t s
 int RunTrainCorpus(const Options& options) {
   const auto started = Clock::now();
   const auto outName = options.Value("output");
-  if (!outName) throw UsageError("no output file given (-o FILE.dcr)");
+  const auto evaluated = options.Value("evaluate");
+  if (!outName && !evaluated) throw UsageError("no output file given (-o FILE.dcr)");
   Setup setup;
   for (const auto& f : options.Values("font")) setup.fonts.push_back(FindFontFile(f));
   for (const auto& list : options.Values("font-list"))
@@ -583,6 +586,14 @@ int RunTrainCorpus(const Options& options) {
   std::tie(shape.gridW, shape.gridH) = ParseGrid(options.Value("grid", "16x16"), "--grid");
   shape.hidden = options.Int("hidden", 128, 1, 4096);
   shape.outputs = options.Int("outputs", 128, 2, 65536);
+  std::unique_ptr<kyt::TBackProp> net;
+  if (evaluated) {
+    if (options.Has("shapes")) throw UsageError("give --evaluate or --shapes, not both");
+    net = std::make_unique<kyt::TBackProp>(16, 16, 1, 1, 1);
+    net->LoadFromFile(*evaluated);
+    shape.gridW = net->InputCols, shape.gridH = net->InputRows;
+    shape.hidden = net->HiddenCount, shape.outputs = net->OutputCount;
+  }
   std::vector<std::string> validateFonts, checkFonts;
   for (const auto& f : options.Values("validate-font")) validateFonts.push_back(FindFontFile(f));
   for (const auto& f : options.Values("check-font")) checkFonts.push_back(FindFontFile(f));
@@ -682,13 +693,14 @@ int RunTrainCorpus(const Options& options) {
     if (members[size_t(p)].empty()) Append(empty, {" ", Cp1251ToUtf8(corpus.names[size_t(p)])});
   if (!empty.empty()) std::fprintf(stderr, "patterns without samples (they keep their code):%s\n", empty.c_str());
 
-  std::fprintf(stderr, "network: grid %dx%d, %d hidden, %d outputs, %d patterns; %s trainer\n", shape.gridW,
-               shape.gridH, shape.hidden, shape.outputs, patterns, trainer.c_str());
+  std::fprintf(stderr, "network: grid %dx%d, %d hidden, %d outputs, %d patterns; %s\n", shape.gridW,
+               shape.gridH, shape.hidden, shape.outputs, patterns,
+               evaluated ? ("read from " + *evaluated).c_str() : (trainer + " trainer").c_str());
   const auto trainStart = Clock::now();
-  std::unique_ptr<kyt::TBackProp> net;
   double samplesPerSecond = 0.0;
   int32_t epochs = 0;
-  if (trainer == "fast") {
+  if (evaluated) {
+  } else if (trainer == "fast") {
     fast.hidden = shape.hidden;
     const double limit = options.Real("time-limit", 0.0, 0.0, 1e9);
     FastTrainResult r = TrainFast(corpus.train, corpus.validation, targets, fast, [&](const EpochReport& e) {
@@ -745,7 +757,7 @@ int RunTrainCorpus(const Options& options) {
   const double trainingSeconds = Since(trainStart);
 
   // The stored training set: a representative subset of each pattern.
-  for (int32_t p = 0; p < patterns; ++p) {
+  for (int32_t p = 0; p < patterns && !evaluated; ++p) {
     kyt::TTrainingPairs pair;
     for (size_t s : RepresentativeSamples(corpus.train, members[size_t(p)], keep)) {
       kyt::TLayer x(size_t(corpus.train.Inputs()) + 1, 0.0f);
@@ -757,7 +769,7 @@ int RunTrainCorpus(const Options& options) {
     net->AddTrainingPairs(pair);
   }
   // Statistics of the stored set, as an epoch over it would count them.
-  {
+  if (!evaluated) {
     double sum = 0.0;
     int32_t wrong = 0;
     for (const auto& p : net->TrainingSet)
@@ -793,6 +805,17 @@ int RunTrainCorpus(const Options& options) {
       for (int32_t h = 0; h <= shape.hidden; ++h)
         weights.w2t[size_t(h) * size_t(shape.outputs) + size_t(o - 1)] = net->OutputWeights[size_t(o)][size_t(h)];
     const size_t n = corpus.validation.Size();
+    // The codes the float pass decides between: an evaluated base's own,
+    // which need not be this corpus's patterns.
+    std::vector<std::vector<float>> floatTargets = targets;
+    std::vector<std::string> floatNames = corpus.names;
+    if (evaluated) {
+      floatTargets.clear(), floatNames.clear();
+      for (const auto& p : net->TrainingSet) {
+        floatTargets.emplace_back(p.Target.begin() + 1, p.Target.end());
+        floatNames.push_back(p.Name);
+      }
+    }
     // Where the split's errors are: by size of the line, by kind (one
     // character or a touching pair), and the commonest confusions.
     const std::vector<double> bands = {10, 12, 14, 16, 20, 24, 32, 49};
@@ -811,8 +834,8 @@ int RunTrainCorpus(const Options& options) {
       if (truth.size() > 1) pairTotal++, pairRight += ok ? 1 : 0;
       if (!ok) confusions[{truth, answer}]++;
       weights.Forward(corpus.validation.Input(s), hidden.data(), out.data());
-      const int32_t decided = FloatNetwork::Decide(out.data(), targets);
-      agree += decided >= 0 && corpus.names[size_t(decided)] == answer ? 1 : 0;
+      const int32_t decided = FloatNetwork::Decide(out.data(), floatTargets);
+      agree += decided >= 0 && floatNames[size_t(decided)] == answer ? 1 : 0;
     }
     std::fprintf(stderr,
                  "validation split (trained fonts, jittered lines held back): %zu of %zu right (%.2f%%) with the "
@@ -889,6 +912,7 @@ int RunTrainCorpus(const Options& options) {
     pages(checkFonts, "(trained)");
   }
 
+  if (evaluated) return 0;
   net->SaveToFile(*outName);
   std::error_code ec;
   const auto bytes = std::filesystem::file_size(*outName, ec);
