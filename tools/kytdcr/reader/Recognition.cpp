@@ -31,7 +31,7 @@ constexpr float kMisfitPrice = 0.5f;
 // Marks told by their size and place are worth this much.
 constexpr float kMarkValue = 0.8f;
 // At most this many cuts through one piece, and pieces joined into one glyph.
-constexpr size_t kMaxCuts = 5;
+constexpr size_t kMaxCuts = 24;
 constexpr size_t kMaxJoined = 4;
 // With a language model: a glyph's candidates worth at most this much less
 // than its best, at most this many of them, and the readings kept per position.
@@ -335,14 +335,14 @@ std::vector<int32_t> CutColumns(const Piece& piece, int32_t letterHeight, std::v
     const int32_t after = c + 1 < width ? profile[size_t(c + 1)] : here;
     if (here <= before && here <= after && runs[size_t(c)] <= 2 && !stem(c)) minima.push_back(c);
   }
+  // Every column of a flat valley is offered, not one of them: where two
+  // serifs touch, the column just beside the thinnest one may be the one
+  // that leaves both letters whole (r and i in a serif "ri"). The reading
+  // decides between them; the thinnest are kept where there are too many.
   std::stable_sort(minima.begin(), minima.end(),
                    [&](int32_t a, int32_t b) { return profile[size_t(a)] < profile[size_t(b)]; });
-  for (int32_t c : minima) {
-    if (cuts.size() >= kMaxCuts) break;
-    bool near = false;
-    for (int32_t k : cuts) near = near || std::abs(k - c) < minPart;
-    if (!near) cuts.push_back(c);
-  }
+  if (minima.size() > kMaxCuts) minima.resize(kMaxCuts);
+  cuts = std::move(minima);
   std::sort(cuts.begin(), cuts.end());
   return cuts;
 }
