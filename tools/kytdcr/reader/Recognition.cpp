@@ -311,9 +311,8 @@ std::vector<int32_t> CutColumns(const Piece& piece, int32_t letterHeight, std::v
   const int32_t minPart = std::max(2, letterHeight / 5);
   profile.assign(size_t(width), 0);
   for (const kyt::TPoint& q : piece.pixels) ++profile[size_t(q.X - piece.box.Left)];
-  std::vector<int32_t> cuts;
   // Flat marks (dashes) and narrow letters are never touching letters.
-  if (width < 2 * minPart || width * 4 < letterHeight * 3 || piece.box.Height() * 2 < letterHeight) return cuts;
+  if (width < 2 * minPart || width * 4 < letterHeight * 3 || piece.box.Height() * 2 < letterHeight) return {};
   // Strokes crossed by each column: touching letters meet in one or two
   // places, a column through three strokes runs through a letter (B, a, e).
   const int32_t height = piece.box.Height();
@@ -329,20 +328,19 @@ std::vector<int32_t> CutColumns(const Piece& piece, int32_t letterHeight, std::v
   // runs down the middle of a stem: letters touch in thin bridges and
   // serifs, and the flat top of a stem's profile is no gap between two.
   auto stem = [&](int32_t c) { return profile[size_t(c)] * 2 > height; };
-  std::vector<int32_t> minima;
+  std::vector<int32_t> cuts;
   for (int32_t c = minPart; c <= width - minPart; ++c) {
     const int32_t before = profile[size_t(c - 1)], here = profile[size_t(c)];
     const int32_t after = c + 1 < width ? profile[size_t(c + 1)] : here;
-    if (here <= before && here <= after && runs[size_t(c)] <= 2 && !stem(c)) minima.push_back(c);
+    if (here <= before && here <= after && runs[size_t(c)] <= 2 && !stem(c)) cuts.push_back(c);
   }
   // Every column of a flat valley is offered, not one of them: where two
   // serifs touch, the column just beside the thinnest one may be the one
   // that leaves both letters whole (r and i in a serif "ri"). The reading
   // decides between them; the thinnest are kept where there are too many.
-  std::stable_sort(minima.begin(), minima.end(),
+  std::stable_sort(cuts.begin(), cuts.end(),
                    [&](int32_t a, int32_t b) { return profile[size_t(a)] < profile[size_t(b)]; });
-  if (minima.size() > kMaxCuts) minima.resize(kMaxCuts);
-  cuts = std::move(minima);
+  if (cuts.size() > kMaxCuts) cuts.resize(kMaxCuts);
   std::sort(cuts.begin(), cuts.end());
   return cuts;
 }
