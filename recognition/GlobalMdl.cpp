@@ -91,9 +91,8 @@ Bitmap NormalizeGlyphPixels(const std::vector<TPoint>& pixels, TPoint topLeft, T
   return target;
 }
 
-void ForEachGlyphGrid(const TDCRFrame& frame, int32_t gridWidth, int32_t gridHeight,
-                      const std::function<void(const TGlyphPlace&, const TChar&, const Bitmap& grid)>& onGlyph,
-                      const std::function<void()>& onWordEnd) {
+void ForEachGlyph(const TDCRFrame& frame, const std::function<void(const TGlyphPlace&, const TChar&)>& onGlyph,
+                  const std::function<void()>& onWordEnd) {
   for (size_t l = 0; l < frame.Lines.size(); ++l) {
     const TLine& line = frame.Lines[l];
     for (size_t w = 0; w < line.Words.size(); ++w) {
@@ -101,17 +100,26 @@ void ForEachGlyphGrid(const TDCRFrame& frame, int32_t gridWidth, int32_t gridHei
       for (size_t c = 0; c < word.Chars.size(); ++c) {
         const TChar& glyph = word.Chars[c];
         if (glyph.Skipped) continue;
-        // Scaled from the pixel list: the same grid as drawing the glyph into
-        // a bitmap of its box and normalising that, but without work in the
-        // box's area, which for long slanted strokes (hatching) is far larger
-        // than the ink and made such pictures take minutes.
-        const Bitmap grid = NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight);
-        const TGlyphPlace place{l, w, c, c + 1 == word.Chars.size(), w + 1 == line.Words.size()};
-        onGlyph(place, glyph, grid);
+        onGlyph(TGlyphPlace{l, w, c, c + 1 == word.Chars.size(), w + 1 == line.Words.size()}, glyph);
       }
       if (onWordEnd) onWordEnd();
     }
   }
+}
+
+void ForEachGlyphGrid(const TDCRFrame& frame, int32_t gridWidth, int32_t gridHeight,
+                      const std::function<void(const TGlyphPlace&, const TChar&, const Bitmap& grid)>& onGlyph,
+                      const std::function<void()>& onWordEnd) {
+  ForEachGlyph(
+      frame,
+      [&](const TGlyphPlace& place, const TChar& glyph) {
+        // Scaled from the pixel list: the same grid as drawing the glyph into
+        // a bitmap of its box and normalising that, but without work in the
+        // box's area, which for long slanted strokes (hatching) is far larger
+        // than the ink and made such pictures take minutes.
+        onGlyph(place, glyph, NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight));
+      },
+      onWordEnd);
 }
 
 }  // namespace kyt

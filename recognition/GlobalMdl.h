@@ -37,11 +37,15 @@ struct TGlyphPlace {
   bool WordEndsLine = false;             // its word is the last of its line
 };
 
-// The one walk from a segmented frame to network input, shared by recognition
-// and by the training samples of the tool: every glyph of the frame's Lines
-// that is not skipped, in reading order, with its grid of gridWidth x
-// gridHeight (NormalizeGlyphPixels). `onWordEnd`, when given, follows every
-// word, whether it held a recognisable glyph or not.
+// The one walk over a segmented frame, shared by recognition and by the
+// training samples of the tool: every glyph of the frame's Lines that is not
+// skipped, in reading order. `onWordEnd`, when given, follows every word,
+// whether it held a recognisable glyph or not.
+void ForEachGlyph(const TDCRFrame& frame, const std::function<void(const TGlyphPlace&, const TChar&)>& onGlyph,
+                  const std::function<void()>& onWordEnd = nullptr);
+
+// The same walk with each glyph's grid of gridWidth x gridHeight
+// (NormalizeGlyphPixels): the network's input.
 void ForEachGlyphGrid(const TDCRFrame& frame, int32_t gridWidth, int32_t gridHeight,
                       const std::function<void(const TGlyphPlace&, const TChar&, const Bitmap& grid)>& onGlyph,
                       const std::function<void()>& onWordEnd = nullptr);

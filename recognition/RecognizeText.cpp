@@ -57,17 +57,17 @@ void TDCRFrame::RecognizeImageArray(TBackProp& network) {
   // The layers end as the last glyph's pass leaves them, remembered or not.
   const TChar* lastRemembered = nullptr;
   std::string pixelsKey, gridKey;
-  for (const TLine& line : Lines) {
-    for (size_t w = 0; w < line.Words.size(); ++w) {
-      const TWord& word = line.Words[w];
-      for (size_t c = 0; c < word.Chars.size(); ++c) {
-        const TChar& glyph = word.Chars[c];
-        if (glyph.Skipped) continue;
+  auto scaled = [&](const TChar& glyph) {
+    return NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight);
+  };
+  ForEachGlyph(
+      *this,
+      [&](const TGlyphPlace& place, const TChar& glyph) {
         const std::string* known = nullptr;
         const bool keyed = remember && GlyphPixelsKey(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, pixelsKey);
         if (keyed) known = byPixels.Find(pixelsKey);
         if (!known) {
-          const Bitmap grid = NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight);
+          const Bitmap grid = scaled(glyph);
           if (remember) {
             gridKey = GridKey(grid);
             known = byGrid.Find(gridKey);
@@ -90,15 +90,12 @@ void TDCRFrame::RecognizeImageArray(TBackProp& network) {
         }
         ResultText += answer;
         // A full stop that closes its line: the last entry of the line's last word.
-        if (answer == "." && w + 1 == line.Words.size() && c + 1 == word.Chars.size()) ResultText += "\r\n";
-      }
-      ResultText += ' ';
-    }
-  }
+        if (answer == "." && place.WordEndsLine && place.LastOfWord) ResultText += "\r\n";
+      },
+      [&] { ResultText += ' '; });
   if (lastRemembered) {
     const TChar& glyph = *lastRemembered;
-    TBackProp::BitmapToInput(NormalizeGlyphPixels(glyph.Pixels, glyph.TopLeft, glyph.BottomRight, gridWidth, gridHeight),
-                             network.InputLayer);
+    TBackProp::BitmapToInput(scaled(glyph), network.InputLayer);
     network.Propagate();
   }
 }
