@@ -159,6 +159,28 @@ TEST(KnowledgeBaseSamples, RepresentativeSubsetSpreadsOverFontsWithoutRepeats) {
   EXPECT_TRUE(RepresentativeSamples(set, {}, 5).empty());
 }
 
+TEST(KnowledgeBaseSamples, IdenticalInputsTakeTheLikeliestName) {
+  // Inputs of 9 cells, so that the key's last byte holds one cell only.
+  const std::vector<int8_t> bar = {-1, 1, -1, -1, 1, -1, -1, 1, -1}, dot = {-1, -1, -1, -1, 1, -1, -1, -1, -1};
+  std::vector<int8_t> corner = dot;
+  corner[8] = 1;  // differs from dot in the last cell only
+  // bar: label 3 twice, label 5 once, label 1 once; dot: 2 and 4 once each.
+  const std::vector<const int8_t*> inputs = {bar.data(), bar.data(), dot.data(), bar.data(),
+                                             dot.data(), corner.data(), bar.data()};
+  const std::vector<int32_t> labels = {3, 5, 4, 3, 2, 7, 1};
+  const std::vector<double> even(8, 1.0);
+  // Of even weights the majority wins over the lower label, a tie goes to the
+  // lower, and an input of its own keeps its label.
+  EXPECT_EQ(LabelsOfIdenticalInputs(inputs, bar.size(), labels, even), (std::vector<int32_t>{3, 3, 2, 3, 2, 7, 3}));
+  // Weights overturn the count: label 5 is three times as likely per sample.
+  std::vector<double> weighted = even;
+  weighted[5] = 3.0, weighted[4] = 1.5;
+  EXPECT_EQ(LabelsOfIdenticalInputs(inputs, bar.size(), labels, weighted), (std::vector<int32_t>{5, 5, 4, 5, 4, 7, 5}));
+  EXPECT_TRUE(LabelsOfIdenticalInputs({}, 9, {}, even).empty());
+  EXPECT_THROW(LabelsOfIdenticalInputs(inputs, 9, {1}, even), kyt::Error);
+  EXPECT_THROW(LabelsOfIdenticalInputs(inputs, 9, labels, std::vector<double>(7, 1.0)), kyt::Error);
+}
+
 TEST(KnowledgeBaseSamples, LookAlikesFoldToTheGroupsFirstCharacter) {
   const std::vector<std::u32string> groups = {U"oO", U"lI|"};
   EXPECT_EQ(FoldCharacter(U'O', groups), U"o");

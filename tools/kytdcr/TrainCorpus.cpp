@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <unordered_map>
 
 #include "Charsets.h"
 #include "Codes.h"
@@ -49,6 +50,9 @@ const char* const kCorpusHelp =
     "                     more touching samples (default 0)\n"
     "  --cut-touching     touching glyphs are also cut apart as the page reader\n"
     "                     cuts them, each part a sample of its character\n"
+    "  --keep-identical   samples of different characters with the same input\n"
+    "                     keep their names (default: all take the name of the\n"
+    "                     likeliest, by the --text and the samples)\n"
     "  --trainer NAME     fast (default) or exact (the network's own Train)\n"
     "  --max-epochs N, --learning-rate R, --patience N, --batch N, --momentum M,\n"
     "  --threads N        fast trainer (defaults 30, 0.1, 4, 64, 0.9, 2)\n"
@@ -77,7 +81,7 @@ std::vector<OptionSpec> CorpusOptionSpecs() {
           {"threads"},                       {"momentum"},                 {"shapes"},
           {"shape-epochs"},                  {"shape-margin"},             {"time-limit"},
           {"whole-share"},                   {"pair-renderings"},          {"cut-touching", 0, false},
-          {"min-per-pattern"},               {"evaluate"}};
+          {"keep-identical", 0, false},      {"min-per-pattern"},          {"evaluate"}};
 }
 
 std::u32string FoldCharacter(char32_t c, const std::vector<std::u32string>& groups) {
@@ -102,6 +106,39 @@ std::vector<size_t> RepresentativeSamples(const SampleSet& set, const std::vecto
     }
     if (!any) break;
   }
+  return out;
+}
+
+std::vector<int32_t> LabelsOfIdenticalInputs(const std::vector<const int8_t*>& inputs, size_t cells,
+                                             const std::vector<int32_t>& labels, const std::vector<double>& weights) {
+  if (inputs.size() != labels.size()) throw kyt::Error("LabelsOfIdenticalInputs: inputs and labels differ in number");
+  for (int32_t l : labels)
+    if (l < 0 || size_t(l) >= weights.size()) throw kyt::Error("LabelsOfIdenticalInputs: a label has no weight");
+  // Keys of one bit a cell: a 16 x 16 grid is 32 bytes.
+  auto key = [cells](const int8_t* x) {
+    std::string k((cells + 7) / 8, '\0');
+    for (size_t i = 0; i < cells; ++i)
+      if (x[i] > 0) k[i / 8] = char(k[i / 8] | (1 << (i % 8)));
+    return k;
+  };
+  std::unordered_map<std::string, std::map<int32_t, size_t>> counts;
+  counts.reserve(inputs.size());
+  std::vector<std::string> keys;
+  keys.reserve(inputs.size());
+  for (size_t s = 0; s < inputs.size(); ++s) {
+    keys.push_back(key(inputs[s]));
+    counts[keys.back()][labels[s]]++;
+  }
+  std::unordered_map<std::string, int32_t> chosen;
+  for (const auto& [k, byLabel] : counts) {
+    // The greatest weighted count; of equals, the earlier pattern (map order).
+    auto best = byLabel.begin();
+    for (auto it = byLabel.begin(); it != byLabel.end(); ++it)
+      if (double(it->second) * weights[size_t(it->first)] > double(best->second) * weights[size_t(best->first)]) best = it;
+    chosen.emplace(k, best->first);
+  }
+  std::vector<int32_t> out(labels.size());
+  for (size_t s = 0; s < inputs.size(); ++s) out[s] = chosen[keys[s]];
   return out;
 }
 
@@ -154,6 +191,7 @@ struct Setup {
   double wholeShare = 0.8;  // share of a character's ink that makes a glyph a sample of it
   int32_t pairRenderings = 0;  // renderings of each pattern pair alone, per font
   bool cutTouching = false;     // touching glyphs cut apart give samples of their characters too
+  bool keepIdentical = false;   // identical inputs keep their own names
   Jitter jitter;
   uint32_t seed = 1;
   int32_t threads = 2;
@@ -331,6 +369,52 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     if (verbose) {
       std::fprintf(stderr, "pairs drawn alone: %zu touching samples from %d renderings per pair and font; %.1f s\n",
                    added, setup.pairRenderings, Since(t));
+    }
+  }
+
+  // Training samples of single characters whose inputs are identical take
+  // one name, the likeliest by the text: for each name, how often its
+  // samples give that input, times how often the text holds the character.
+  // Else the network learns the split between them of the training lines,
+  // where signs are far more frequent than in text, and of the cap on each
+  // pattern's samples.
+  if (!setup.keepIdentical) {
+    std::vector<RawSample*> members;
+    std::vector<const int8_t*> inputs;
+    std::vector<int32_t> labels;
+    std::vector<double> weights(corpus.names.size(), 0.0);
+    for (FontYield& y : yields)
+      for (RawSample& s : y.samples) {
+        auto it = index.find(s.name);
+        if (s.validation || s.pair || it == index.end()) continue;
+        members.push_back(&s);
+        inputs.push_back(s.input.data());
+        labels.push_back(it->second);
+        weights[size_t(it->second)] += 1.0;
+      }
+    std::vector<double> inText(corpus.names.size(), 0.0);
+    for (char32_t c : setup.text) {
+      auto it = index.find(Name(FoldCharacter(c, setup.folds)));
+      if (it != index.end()) inText[size_t(it->second)] += 1.0;
+    }
+    // A character the text lacks counts as half an occurrence.
+    for (size_t p = 0; p < weights.size(); ++p)
+      weights[p] = weights[p] > 0.0 ? (inText[p] + 0.5) / weights[p] : 0.0;
+    const std::vector<int32_t> named = LabelsOfIdenticalInputs(inputs, size_t(gridW * gridH), labels, weights);
+    std::map<std::pair<std::string, std::string>, int32_t> moved;
+    size_t renamed = 0;
+    for (size_t k = 0; k < members.size(); ++k) {
+      if (named[k] == labels[k]) continue;
+      ++renamed;
+      moved[{members[k]->name, corpus.names[size_t(named[k])]}]++;
+      members[k]->name = corpus.names[size_t(named[k])];
+    }
+    if (verbose) {
+      std::fprintf(stderr, "identical inputs named as the likeliest character: %zu of %zu training samples;", renamed,
+                   members.size());
+      for (const auto& [count, pair] : TopConfusions(moved, 16))
+        std::fprintf(stderr, " %s->%s:%d", Cp1251ToUtf8(pair.first).c_str(), Cp1251ToUtf8(pair.second).c_str(), count);
+      std::fprintf(stderr, "\n");
     }
   }
 
@@ -563,6 +647,7 @@ int RunTrainCorpus(const Options& options) {
   setup.wholeShare = options.Real("whole-share", 0.8, 0.5, 1.0);
   setup.pairRenderings = options.Int("pair-renderings", 0, 0, 100000);
   setup.cutTouching = options.Has("cut-touching");
+  setup.keepIdentical = options.Has("keep-identical");
   setup.seed = uint32_t(options.Int("seed", 1, 0, 2147483647));
   if (auto r = options.Value("size-range")) {
     const size_t dash = r->find('-');
@@ -699,8 +784,8 @@ int RunTrainCorpus(const Options& options) {
   const auto trainStart = Clock::now();
   double samplesPerSecond = 0.0;
   int32_t epochs = 0;
-  if (evaluated) {
-  } else if (trainer == "fast") {
+  // A base given with --evaluate is measured as it is; else one is trained.
+  if (!evaluated && trainer == "fast") {
     fast.hidden = shape.hidden;
     const double limit = options.Real("time-limit", 0.0, 0.0, 1e9);
     FastTrainResult r = TrainFast(corpus.train, corpus.validation, targets, fast, [&](const EpochReport& e) {
@@ -724,7 +809,7 @@ int RunTrainCorpus(const Options& options) {
     net->SetMaxEpochs(fast.maxEpochs);
     epochs = r.bestEpoch;
     samplesPerSecond = r.samplesPerSecond;
-  } else {
+  } else if (!evaluated) {
     const auto [rows, cols] = OutputShape(shape.outputs);
     net = std::make_unique<kyt::TBackProp>(shape.gridH, shape.gridW, rows, cols, shape.hidden);
     net->SetRandomSeed(uint64_t(setup.seed));

@@ -27,4 +27,13 @@ std::u32string FoldCharacter(char32_t c, const std::vector<std::u32string>& grou
 // indices into `members`, which are sample indices of `set`.
 std::vector<size_t> RepresentativeSamples(const SampleSet& set, const std::vector<size_t>& members, size_t count);
 
+// Samples whose inputs are the same cell for cell cannot be told apart by any
+// network (a comma and an apostrophe are one short bar at 12 px). Each takes
+// the label of the greatest weighted count among its twins (the count of
+// each label times weights[label]), of equals the lowest: patterns are
+// numbered in priority order, the more frequent character first. `inputs`
+// holds `cells` values per sample; returns the new labels.
+std::vector<int32_t> LabelsOfIdenticalInputs(const std::vector<const int8_t*>& inputs, size_t cells,
+                                             const std::vector<int32_t>& labels, const std::vector<double>& weights);
+
 }  // namespace kytdcr
