@@ -176,6 +176,11 @@ TEST(KnowledgeBaseSamples, IdenticalInputsTakeTheLikeliestName) {
   std::vector<double> weighted = even;
   weighted[5] = 3.0, weighted[4] = 1.5;
   EXPECT_EQ(LabelsOfIdenticalInputs(inputs, bar.size(), labels, weighted), (std::vector<int32_t>{5, 5, 4, 5, 4, 7, 5}));
+  // ... unless it holds too small a share of the twins (one bar in four).
+  EXPECT_EQ(LabelsOfIdenticalInputs(inputs, bar.size(), labels, weighted, 0.25),
+            (std::vector<int32_t>{5, 5, 4, 5, 4, 7, 5}));
+  EXPECT_EQ(LabelsOfIdenticalInputs(inputs, bar.size(), labels, weighted, 0.3),
+            (std::vector<int32_t>{3, 3, 4, 3, 4, 7, 3}));
   EXPECT_TRUE(LabelsOfIdenticalInputs({}, 9, {}, even).empty());
   EXPECT_THROW(LabelsOfIdenticalInputs(inputs, 9, {1}, even), kyt::Error);
   EXPECT_THROW(LabelsOfIdenticalInputs(inputs, 9, labels, std::vector<double>(7, 1.0)), kyt::Error);

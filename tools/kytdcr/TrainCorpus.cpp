@@ -110,7 +110,8 @@ std::vector<size_t> RepresentativeSamples(const SampleSet& set, const std::vecto
 }
 
 std::vector<int32_t> LabelsOfIdenticalInputs(const std::vector<const int8_t*>& inputs, size_t cells,
-                                             const std::vector<int32_t>& labels, const std::vector<double>& weights) {
+                                             const std::vector<int32_t>& labels, const std::vector<double>& weights,
+                                             double minShare) {
   if (inputs.size() != labels.size()) throw kyt::Error("LabelsOfIdenticalInputs: inputs and labels differ in number");
   for (int32_t l : labels)
     if (l < 0 || size_t(l) >= weights.size()) throw kyt::Error("LabelsOfIdenticalInputs: a label has no weight");
@@ -131,10 +132,18 @@ std::vector<int32_t> LabelsOfIdenticalInputs(const std::vector<const int8_t*>& i
   }
   std::unordered_map<std::string, int32_t> chosen;
   for (const auto& [k, byLabel] : counts) {
-    // The greatest weighted count; of equals, the earlier pattern (map order).
-    auto best = byLabel.begin();
-    for (auto it = byLabel.begin(); it != byLabel.end(); ++it)
-      if (double(it->second) * weights[size_t(it->first)] > double(best->second) * weights[size_t(best->first)]) best = it;
+    // The greatest weighted count among the labels that hold at least
+    // minShare of the twins; of equals, the earlier pattern (map order).
+    size_t all = 0, most = 0;
+    for (const auto& [label, n] : byLabel) all += n, most = std::max(most, n);
+    const double least = std::min(double(most), minShare * double(all));
+    auto best = byLabel.end();
+    for (auto it = byLabel.begin(); it != byLabel.end(); ++it) {
+      if (double(it->second) < least) continue;
+      if (best == byLabel.end() ||
+          double(it->second) * weights[size_t(it->first)] > double(best->second) * weights[size_t(best->first)])
+        best = it;
+    }
     chosen.emplace(k, best->first);
   }
   std::vector<int32_t> out(labels.size());
@@ -397,10 +406,13 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
       auto it = index.find(Name(FoldCharacter(c, setup.folds)));
       if (it != index.end()) inText[size_t(it->second)] += 1.0;
     }
-    // A character the text lacks counts as half an occurrence.
+    // A character the text lacks counts as half an occurrence. A frequent
+    // character does not take an input that only a few of its samples, drawn
+    // oddly, share with many of another's.
+    constexpr double kIdenticalShare = 0.2;
     for (size_t p = 0; p < weights.size(); ++p)
       weights[p] = weights[p] > 0.0 ? (inText[p] + 0.5) / weights[p] : 0.0;
-    const std::vector<int32_t> named = LabelsOfIdenticalInputs(inputs, size_t(gridW * gridH), labels, weights);
+    const std::vector<int32_t> named = LabelsOfIdenticalInputs(inputs, size_t(gridW * gridH), labels, weights, kIdenticalShare);
     std::map<std::pair<std::string, std::string>, int32_t> moved;
     size_t renamed = 0;
     for (size_t k = 0; k < members.size(); ++k) {

@@ -31,9 +31,12 @@ std::vector<size_t> RepresentativeSamples(const SampleSet& set, const std::vecto
 // network (a comma and an apostrophe are one short bar at 12 px). Each takes
 // the label of the greatest weighted count among its twins (the count of
 // each label times weights[label]), of equals the lowest: patterns are
-// numbered in priority order, the more frequent character first. `inputs`
-// holds `cells` values per sample; returns the new labels.
+// numbered in priority order, the more frequent character first. Only labels
+// that hold at least `minShare` of the twins compete (the most frequent label
+// always does). `inputs` holds `cells` values per sample; returns the new
+// labels.
 std::vector<int32_t> LabelsOfIdenticalInputs(const std::vector<const int8_t*>& inputs, size_t cells,
-                                             const std::vector<int32_t>& labels, const std::vector<double>& weights);
+                                             const std::vector<int32_t>& labels, const std::vector<double>& weights,
+                                             double minShare = 0.0);
 
 }  // namespace kytdcr
