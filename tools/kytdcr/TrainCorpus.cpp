@@ -122,32 +122,32 @@ std::vector<int32_t> LabelsOfIdenticalInputs(const std::vector<const int8_t*>& i
       if (x[i] > 0) k[i / 8] = char(k[i / 8] | (1 << (i % 8)));
     return k;
   };
-  std::unordered_map<std::string, std::map<int32_t, size_t>> counts;
-  counts.reserve(inputs.size());
-  std::vector<std::string> keys;
-  keys.reserve(inputs.size());
+  // Each distinct input gets an index; counts[i] are its labels' counts.
+  std::unordered_map<std::string, size_t> distinct;
+  distinct.reserve(inputs.size());
+  std::vector<std::map<int32_t, size_t>> counts;
+  std::vector<size_t> of(inputs.size());
   for (size_t s = 0; s < inputs.size(); ++s) {
-    keys.push_back(key(inputs[s]));
-    counts[keys.back()][labels[s]]++;
+    const auto [it, added] = distinct.emplace(key(inputs[s]), counts.size());
+    if (added) counts.emplace_back();
+    of[s] = it->second;
+    counts[of[s]][labels[s]]++;
   }
-  std::unordered_map<std::string, int32_t> chosen;
-  for (const auto& [k, byLabel] : counts) {
+  std::vector<int32_t> chosen(counts.size());
+  for (size_t i = 0; i < counts.size(); ++i) {
     // The greatest weighted count among the labels that hold at least
     // minShare of the twins; of equals, the earlier pattern (map order).
     size_t all = 0, most = 0;
-    for (const auto& [label, n] : byLabel) all += n, most = std::max(most, n);
+    for (const auto& [label, n] : counts[i]) all += n, most = std::max(most, n);
     const double least = std::min(double(most), minShare * double(all));
-    auto best = byLabel.end();
-    for (auto it = byLabel.begin(); it != byLabel.end(); ++it) {
-      if (double(it->second) < least) continue;
-      if (best == byLabel.end() ||
-          double(it->second) * weights[size_t(it->first)] > double(best->second) * weights[size_t(best->first)])
-        best = it;
+    double best = -1.0;
+    for (const auto& [label, n] : counts[i]) {
+      const double score = double(n) * weights[size_t(label)];
+      if (double(n) >= least && score > best) best = score, chosen[i] = label;
     }
-    chosen.emplace(k, best->first);
   }
   std::vector<int32_t> out(labels.size());
-  for (size_t s = 0; s < inputs.size(); ++s) out[s] = chosen[keys[s]];
+  for (size_t s = 0; s < inputs.size(); ++s) out[s] = chosen[of[s]];
   return out;
 }
 
@@ -159,6 +159,13 @@ void Append(std::string& to, std::initializer_list<std::string> parts) {
   for (const std::string& p : parts) to.append(p);
 }
 double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// The most frequent (truth, answer) pairs as " truth->answer:count", ending the line.
+void PrintConfusions(const std::map<std::pair<std::string, std::string>, int32_t>& confusions, size_t count) {
+  for (const auto& [n, pair] : TopConfusions(confusions, count))
+    std::fprintf(stderr, " %s->%s:%d", Cp1251ToUtf8(pair.first).c_str(), Cp1251ToUtf8(pair.second).c_str(), n);
+  std::fprintf(stderr, "\n");
+}
 
 std::string ReadUtf8File(const std::string& name) {
   std::ifstream in(name, std::ios::binary);
@@ -391,7 +398,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     std::vector<RawSample*> members;
     std::vector<const int8_t*> inputs;
     std::vector<int32_t> labels;
-    std::vector<double> weights(corpus.names.size(), 0.0);
+    std::vector<double> samples(corpus.names.size(), 0.0);
     for (FontYield& y : yields)
       for (RawSample& s : y.samples) {
         auto it = index.find(s.name);
@@ -399,7 +406,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
         members.push_back(&s);
         inputs.push_back(s.input.data());
         labels.push_back(it->second);
-        weights[size_t(it->second)] += 1.0;
+        samples[size_t(it->second)] += 1.0;
       }
     std::vector<double> inText(corpus.names.size(), 0.0);
     for (char32_t c : setup.text) {
@@ -410,9 +417,11 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     // character does not take an input that only a few of its samples, drawn
     // oddly, share with many of another's.
     constexpr double kIdenticalShare = 0.2;
-    for (size_t p = 0; p < weights.size(); ++p)
-      weights[p] = weights[p] > 0.0 ? (inText[p] + 0.5) / weights[p] : 0.0;
-    const std::vector<int32_t> named = LabelsOfIdenticalInputs(inputs, size_t(gridW * gridH), labels, weights, kIdenticalShare);
+    std::vector<double> weights(samples.size(), 0.0);
+    for (size_t p = 0; p < samples.size(); ++p)
+      if (samples[p] > 0.0) weights[p] = (inText[p] + 0.5) / samples[p];
+    const std::vector<int32_t> named =
+        LabelsOfIdenticalInputs(inputs, size_t(gridW * gridH), labels, weights, kIdenticalShare);
     std::map<std::pair<std::string, std::string>, int32_t> moved;
     size_t renamed = 0;
     for (size_t k = 0; k < members.size(); ++k) {
@@ -424,9 +433,7 @@ Corpus BuildCorpus(const Setup& setup, int32_t gridW, int32_t gridH, bool verbos
     if (verbose) {
       std::fprintf(stderr, "identical inputs named as the likeliest character: %zu of %zu training samples;", renamed,
                    members.size());
-      for (const auto& [count, pair] : TopConfusions(moved, 16))
-        std::fprintf(stderr, " %s->%s:%d", Cp1251ToUtf8(pair.first).c_str(), Cp1251ToUtf8(pair.second).c_str(), count);
-      std::fprintf(stderr, "\n");
+      PrintConfusions(moved, 16);
     }
   }
 
@@ -946,9 +953,7 @@ int RunTrainCorpus(const Options& options) {
                  pairTotal ? 100.0 * double(pairRight) / double(pairTotal) : 0.0, pairTotal,
                  n > pairTotal ? 100.0 * double(right - pairRight) / double(n - pairTotal) : 0.0, n - pairTotal);
     std::fprintf(stderr, "  top confusions of the split (truth -> answer: count):");
-    for (const auto& [count, pair] : TopConfusions(confusions, 40))
-      std::fprintf(stderr, " %s->%s:%d", Cp1251ToUtf8(pair.first).c_str(), Cp1251ToUtf8(pair.second).c_str(), count);
-    std::fprintf(stderr, "\n");
+    PrintConfusions(confusions, 40);
   }
 
   if (!validateText.empty() && !validateFonts.empty()) {
@@ -972,9 +977,7 @@ int RunTrainCorpus(const Options& options) {
     std::fprintf(stderr, "\n  %-28s", "(touching groups, pieces)");
     for (const GlyphScore& g : all) std::fprintf(stderr, " %4zu,%-4zu", g.pairs, g.pieces);
     std::fprintf(stderr, "\ntop confusions on held-out fonts (truth -> answer: count):");
-    for (const auto& [count, pair] : TopConfusions(confusions, 20))
-      std::fprintf(stderr, " %s->%s:%d", Cp1251ToUtf8(pair.first).c_str(), Cp1251ToUtf8(pair.second).c_str(), count);
-    std::fprintf(stderr, "\n");
+    PrintConfusions(confusions, 20);
   }
   if (!validateText.empty() && (!validateFonts.empty() || !checkFonts.empty())) {
     std::fprintf(stderr, "page CER on the validation pages (--space auto --noise 3), %%:\n  %-28s", "font");
